@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QObject>
+
+// Display power of the device.
+class CSystemPowerManager : public QObject
+{
+    Q_OBJECT
+public:
+    enum DisplayState { DisplayOff = 0, DisplayOn = 1, DisplayDim = 2 };
+    Q_ENUM(DisplayState)
+
+    explicit CSystemPowerManager(QObject* parent = nullptr);
+
+    bool setDisplayState(DisplayState state);
+    DisplayState displayState() const;
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+
+// System clock.
+class CTime : public QObject
+{
+    Q_OBJECT
+public:
+    enum AutoSystemTimeStatus { AutoSystemTimeOff = 0, AutoSystemTimeOn = 1 };
+    Q_ENUM(AutoSystemTimeStatus)
+
+    explicit CTime(QObject* parent = nullptr);
+
+    bool setTime(const QDateTime& time);
+    AutoSystemTimeStatus autoSystemTime() const;
+    bool setAutoSystemTime(AutoSystemTimeStatus status);
+};
