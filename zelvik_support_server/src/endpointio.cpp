@@ -1,0 +1,45 @@
+#include "endpointio.h"
+
+#include <httprequest.h>
+#include <httpresponse.h>
+
+int EndpointIo::intParam(const tarsel::HttpRequest& request, const char* name)
+{
+    return request.getParameter(name).toInt(nullptr, 10);
+}
+
+qint64 EndpointIo::longParam(const tarsel::HttpRequest& request, const char* name)
+{
+    return request.getParameter(name).toLongLong(nullptr, 10);
+}
+
+double EndpointIo::doubleParam(const tarsel::HttpRequest& request, const char* name)
+{
+    return request.getParameter(name).toDouble();
+}
+
+QString EndpointIo::textParam(const tarsel::HttpRequest& request, const char* name)
+{
+    return QString::fromUtf8(request.getParameter(name));
+}
+
+void EndpointIo::setTextType(tarsel::HttpResponse& response)
+{
+    response.setHeader("Content-Type", "text/plain; charset=UTF-8");
+}
+
+void EndpointIo::writeBody(tarsel::HttpResponse& response, const QByteArray& body)
+{
+    setTextType(response);
+    response.write(body, true);
+}
+
+void EndpointIo::writeNumber(tarsel::HttpResponse& response, qint64 value)
+{
+    writeBody(response, QByteArray::number(value, 10));
+}
+
+void EndpointIo::writeBool(tarsel::HttpResponse& response, bool value)
+{
+    writeBody(response, value ? QByteArrayLiteral("1") : QByteArrayLiteral("0"));
+}
