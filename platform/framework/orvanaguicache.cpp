@@ -29,7 +29,12 @@ int OrvanaGuiCache::qApplication(int& argc, char** argv, CWorkspace* workspace)
 QQuickView* OrvanaGuiCache::qQuickView()
 {
     ApplicationBootstrap::ensure();
-    static QQuickView* view = new QQuickView;
+    // Full screen: the root item follows the window, whatever size the screen gives it.
+    static QQuickView* view = [] {
+        QQuickView* v = new QQuickView;
+        v->setResizeMode(QQuickView::SizeRootObjectToView);
+        return v;
+    }();
     return view;
 }
 
