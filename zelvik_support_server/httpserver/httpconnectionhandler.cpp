@@ -1,0 +1,253 @@
+#include "httpconnectionhandler.h"
+
+#include "httprequest.h"
+#include "httprequesthandler.h"
+#include "httpresponse.h"
+
+#include <QSettings>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QThread>
+#include <QVariant>
+
+#include <unistd.h>
+
+namespace tarsel {
+
+namespace {
+
+const char TOO_LARGE_ANSWER[] = "HTTP/1.1 413 entity too large\r\nConnection: close\r\n\r\n413 Entity too large\r\n";
+const int WRITE_WAIT_MS = 30000;
+
+bool equalsIgnoreCase(const QByteArray& text, const char* word)
+{
+    return qstricmp(text.constData(), word) == 0;
+}
+
+} // namespace
+
+HttpConnectionHandler::HttpConnectionHandler(const QSettings* settings, HttpRequestHandler* requestHandler,
+                                             const QSslConfiguration* sslConfiguration)
+    : QObject(), readTimer(), currentRequest(nullptr), busy(false), sslConfiguration(sslConfiguration),
+      readTimeoutMs(10000), maxRequestSize(16000), maxMultiPartSize(1000000), connected(false), reading(false)
+{
+    Q_ASSERT_X(settings != nullptr, "HttpConnectionHandler", "settings!=nullptr");
+    Q_ASSERT_X(requestHandler != nullptr, "HttpConnectionHandler", "requestHandler!=nullptr");
+    this->settings = settings;
+    this->requestHandler = requestHandler;
+
+    thread = new QThread();
+    thread->start();
+    qCDebug(httpLog, "HttpConnectionHandler (%p): thread started", static_cast<void*>(this));
+
+    moveToThread(thread);
+    readTimer.moveToThread(thread);
+    readTimer.setSingleShot(true);
+
+    createSocket();
+    socket->moveToThread(thread);
+
+    connect(socket, &QTcpSocket::readyRead, this, &HttpConnectionHandler::read);
+    connect(socket, &QTcpSocket::disconnected, this, &HttpConnectionHandler::disconnected);
+    connect(&readTimer, &QTimer::timeout, this, &HttpConnectionHandler::readTimeout);
+    connect(thread, &QThread::finished, this, &HttpConnectionHandler::thread_done);
+
+    qCDebug(httpLog, "HttpConnectionHandler (%p): constructed", static_cast<void*>(this));
+}
+
+HttpConnectionHandler::~HttpConnectionHandler()
+{
+    thread->quit();
+    thread->wait();
+    delete thread;
+    qCDebug(httpLog, "HttpConnectionHandler (%p): destroyed", static_cast<void*>(this));
+}
+
+void HttpConnectionHandler::createSocket()
+{
+    if (sslConfiguration) {
+        QSslSocket* sslSocket = new QSslSocket();
+        sslSocket->setSslConfiguration(*sslConfiguration);
+        socket = sslSocket;
+        qCDebug(httpLog, "HttpConnectionHandler (%p): SSL is enabled", static_cast<void*>(this));
+    } else {
+        socket = new QTcpSocket();
+    }
+}
+
+bool HttpConnectionHandler::isBusy()
+{
+    return busy.load();
+}
+
+void HttpConnectionHandler::setBusy()
+{
+    busy.store(true);
+}
+
+void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
+{
+    qCDebug(httpLog, "HttpConnectionHandler (%p): handle new connection", static_cast<void*>(this));
+    busy.store(true);
+    Q_ASSERT_X(socket->isOpen() == false, "HttpConnectionHandler::handleConnection", "socket->isOpen()==false");
+
+    // A TLS socket keeps the state of its previous session until a new connection
+    // attempt resets it; the abort discards whatever the socket still holds.
+    if (sslConfiguration)
+        socket->connectToHost(QString(), 0);
+    socket->abort();
+
+    if (!socket->setSocketDescriptor(socketDescriptor)) {
+        qCCritical(httpLog, "HttpConnectionHandler (%p): cannot initialize socket: %s", static_cast<void*>(this),
+                   qPrintable(socket->errorString()));
+        // Nobody else owns the descriptor; without closing it here it would leak, and the
+        // handler would stay busy for good.
+        ::close(int(socketDescriptor));
+        busy.store(false);
+        return;
+    }
+    connected = true;
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+
+    // Read the connection's limits here, once, instead of for every request.
+    readTimeoutMs = readSetting(settings, QStringLiteral("readTimeout"), 10000).toInt();
+    maxRequestSize = readSetting(settings, QStringLiteral("maxRequestSize"), 16000).toInt();
+    maxMultiPartSize = readSetting(settings, QStringLiteral("maxMultiPartSize"), 1000000).toInt();
+
+    if (sslConfiguration) {
+        qCDebug(httpLog, "HttpConnectionHandler (%p): Starting encryption", static_cast<void*>(this));
+        static_cast<QSslSocket*>(socket)->startServerEncryption();
+    }
+
+    readTimer.start(readTimeoutMs);
+    delete currentRequest;
+    currentRequest = nullptr;
+}
+
+void HttpConnectionHandler::readTimeout()
+{
+    if (reading)
+        return;
+    qCDebug(httpLog, "HttpConnectionHandler (%p): read timeout occured", static_cast<void*>(this));
+    closeAfterWriting();
+    delete currentRequest;
+    currentRequest = nullptr;
+}
+
+void HttpConnectionHandler::disconnected()
+{
+    qCDebug(httpLog, "HttpConnectionHandler (%p): disconnected", static_cast<void*>(this));
+    if (reading)
+        return;
+    releaseConnection();
+    qCDebug(httpLog, "%s: requestHandler=%p", Q_FUNC_INFO, static_cast<void*>(requestHandler));
+}
+
+void HttpConnectionHandler::releaseConnection()
+{
+    if (!connected)
+        return;
+    connected = false;
+    socket->close();
+    readTimer.stop();
+    // An upload that will never complete takes its temporary file with it.
+    delete currentRequest;
+    currentRequest = nullptr;
+    busy.store(false);
+}
+
+void HttpConnectionHandler::thread_done()
+{
+    readTimer.stop();
+    socket->close();
+    delete socket;
+    socket = nullptr;
+    delete currentRequest;
+    currentRequest = nullptr;
+    qCDebug(httpLog, "HttpConnectionHandler (%p): thread stopped", static_cast<void*>(this));
+}
+
+void HttpConnectionHandler::closeAfterWriting()
+{
+    while (socket->bytesToWrite() > 0 && socket->waitForBytesWritten(WRITE_WAIT_MS)) {
+    }
+    // A client that does not take the rest would keep the handler in a closing socket.
+    if (socket->bytesToWrite() > 0)
+        socket->abort();
+    else
+        socket->disconnectFromHost();
+}
+
+void HttpConnectionHandler::read()
+{
+    if (reading)
+        return;
+    reading = true;
+    processInput();
+    reading = false;
+    if (connected && socket->state() != QAbstractSocket::ConnectedState) {
+        releaseConnection();
+        qCDebug(httpLog, "%s: requestHandler=%p", Q_FUNC_INFO, static_cast<void*>(requestHandler));
+    }
+}
+
+void HttpConnectionHandler::processInput()
+{
+    while (connected && socket->bytesAvailable()) {
+        qCDebug(httpLog, "HttpConnectionHandler (%p): read input", static_cast<void*>(this));
+        if (!currentRequest)
+            currentRequest = new HttpRequest(maxRequestSize, maxMultiPartSize);
+
+        while (socket->bytesAvailable() && currentRequest->getStatus() != HttpRequest::complete
+               && currentRequest->getStatus() != HttpRequest::abort) {
+            currentRequest->readFromSocket(socket);
+            if (currentRequest->getStatus() == HttpRequest::waitForBody)
+                readTimer.start(readTimeoutMs);
+        }
+
+        if (currentRequest->getStatus() == HttpRequest::abort) {
+            socket->write(TOO_LARGE_ANSWER, sizeof(TOO_LARGE_ANSWER) - 1);
+            closeAfterWriting();
+            delete currentRequest;
+            currentRequest = nullptr;
+            return;
+        }
+        if (currentRequest->getStatus() != HttpRequest::complete)
+            return;
+
+        readTimer.stop();
+        qCDebug(httpLog, "HttpConnectionHandler (%p): received request", static_cast<void*>(this));
+        HttpResponse response(socket);
+        bool closeConnection = equalsIgnoreCase(currentRequest->getHeader("Connection"), "close")
+                               || equalsIgnoreCase(currentRequest->getVersion(), "HTTP/1.0");
+        if (closeConnection)
+            response.setHeader("Connection", "close");
+
+        try {
+            requestHandler->service(*currentRequest, response);
+        } catch (...) {
+            qCCritical(httpLog, "HttpConnectionHandler (%p): An uncatched exception occured in the request handler",
+                       static_cast<void*>(this));
+        }
+        if (!response.hasSentLastPart())
+            response.write(QByteArray(), true);
+        qCDebug(httpLog, "HttpConnectionHandler (%p): finished request", static_cast<void*>(this));
+
+        if (!closeConnection) {
+            const QMap<QByteArray, QByteArray>& headers = response.getHeaders();
+            closeConnection = equalsIgnoreCase(headers.value("Connection"), "close")
+                              || (!headers.contains("Content-Length")
+                                  && !equalsIgnoreCase(headers.value("Transfer-Encoding"), "chunked"));
+        }
+        delete currentRequest;
+        currentRequest = nullptr;
+        if (closeConnection) {
+            // Requests pipelined behind this one are not served on a closing connection.
+            closeAfterWriting();
+            return;
+        }
+        readTimer.start(readTimeoutMs);
+    }
+}
+
+} // namespace tarsel

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "httpglobal.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <atomic>
+
+class QSettings;
+class QSslConfiguration;
+class QTcpSocket;
+class QThread;
+
+namespace tarsel {
+
+class HttpRequest;
+class HttpRequestHandler;
+
+// Serves one connection at a time on a thread of its own: reads requests, calls the
+// request handler and keeps or closes the connection.
+class HttpConnectionHandler : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(HttpConnectionHandler)
+public:
+    HttpConnectionHandler(const QSettings* settings, HttpRequestHandler* requestHandler,
+                          const QSslConfiguration* sslConfiguration = nullptr);
+    virtual ~HttpConnectionHandler();
+
+    bool isBusy();
+    void setBusy();
+
+public slots:
+    void handleConnection(tarsel::tSocketDescriptor socketDescriptor);
+
+private slots:
+    void readTimeout();
+    void read();
+    void disconnected();
+    void thread_done();
+
+private:
+    void createSocket();
+    void processInput();
+    void closeAfterWriting();
+    void releaseConnection();
+
+    const QSettings* settings;
+    QTcpSocket* socket;
+    QThread* thread;
+    QTimer readTimer;
+    HttpRequest* currentRequest;
+    HttpRequestHandler* requestHandler;
+    std::atomic<bool> busy;
+    const QSslConfiguration* sslConfiguration;
+    // Limits of the current connection, read from the settings when it starts.
+    int readTimeoutMs;
+    int maxRequestSize;
+    int maxMultiPartSize;
+    // Used in the handler's thread only. A connection is adopted and not yet released.
+    bool connected;
+    // read() is running. Waits for the socket and service() may deliver socket signals
+    // re-entrantly (a nested event loop); those are left to the running read().
+    bool reading;
+};
+
+} // namespace tarsel

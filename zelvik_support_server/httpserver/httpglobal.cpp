@@ -1,0 +1,24 @@
+#include "httpglobal.h"
+
+#include <QMutex>
+#include <QMutexLocker>
+#include <QSettings>
+#include <QVariant>
+
+namespace tarsel {
+
+Q_LOGGING_CATEGORY(httpLog, "tarsel.httpserver")
+
+const char* getHttpServerVersion()
+{
+    return "1.8.3";
+}
+
+QVariant readSetting(const QSettings* settings, const QString& key, const QVariant& defaultValue)
+{
+    static QMutex settingsMutex;
+    QMutexLocker locker(&settingsMutex);
+    return settings->value(key, defaultValue);
+}
+
+} // namespace tarsel

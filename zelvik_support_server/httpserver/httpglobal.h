@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QLoggingCategory>
+#include <QtGlobal>
+
+class QSettings;
+class QString;
+class QVariant;
+
+namespace tarsel {
+
+// Socket descriptors that cross from the listener's thread to a handler's thread.
+typedef qintptr tSocketDescriptor;
+
+// Every line of the HTTP server goes through this category, so that
+// QT_LOGGING_RULES="tarsel.httpserver.debug=false" turns the per-request lines off;
+// a filtered-off line costs one flag test and formats nothing.
+Q_DECLARE_LOGGING_CATEGORY(httpLog)
+
+// Version text of the HTTP server module.
+const char* getHttpServerVersion();
+
+// Reads one key of the shared settings object. QSettings is not documented as safe for
+// concurrent use of one object, so every read of the server goes through one lock.
+QVariant readSetting(const QSettings* settings, const QString& key, const QVariant& defaultValue);
+
+} // namespace tarsel

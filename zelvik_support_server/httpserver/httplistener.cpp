@@ -1,0 +1,96 @@
+#include "httplistener.h"
+
+#include "httpconnectionhandler.h"
+#include "httpconnectionhandlerpool.h"
+
+#include <QSettings>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QVariant>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace tarsel {
+
+namespace {
+const char TOO_MANY_ANSWER[] = "HTTP/1.1 503 too many connections\r\nConnection: close\r\n\r\nToo many connections\r\n";
+// How long a refused client may take to close its side after the answer.
+const int LINGER_MS = 2000;
+}
+
+HttpListener::HttpListener(const QSettings* settings, HttpRequestHandler* requestHandler, QObject* parent)
+    : QTcpServer(parent)
+{
+    Q_ASSERT_X(settings != nullptr, "HttpListener::HttpListener", "settings!=nullptr");
+    Q_ASSERT_X(requestHandler != nullptr, "HttpListener::HttpListener", "requestHandler!=nullptr");
+    this->settings = settings;
+    this->requestHandler = requestHandler;
+    pool = nullptr;
+    qRegisterMetaType<tSocketDescriptor>("tSocketDescriptor");
+    listen();
+}
+
+HttpListener::~HttpListener()
+{
+    close();
+    qCDebug(httpLog, "HttpListener: destroyed");
+}
+
+void HttpListener::listen()
+{
+    if (!pool)
+        pool = new HttpConnectionHandlerPool(settings, requestHandler);
+    const QString host = readSetting(settings, QStringLiteral("host"), QString()).toString();
+    const quint16 port = quint16(readSetting(settings, QStringLiteral("port"), 0).toUInt());
+    QTcpServer::listen(host.isEmpty() ? QHostAddress(QHostAddress::Any) : QHostAddress(host), port);
+    if (!isListening()) {
+        qCCritical(httpLog, "HttpListener: Cannot bind on port %i: %s", int(port), qPrintable(errorString()));
+        return;
+    }
+    qCDebug(httpLog, "HttpListener: Listening on port %i", int(port));
+}
+
+void HttpListener::close()
+{
+    QTcpServer::close();
+    qCDebug(httpLog, "HttpListener: closed");
+    delete pool;
+    pool = nullptr;
+}
+
+void HttpListener::incomingConnection(tSocketDescriptor socketDescriptor)
+{
+    qCDebug(httpLog, "HttpListener: New connection");
+    HttpConnectionHandler* freeHandler = pool ? pool->getConnectionHandler() : nullptr;
+    if (freeHandler) {
+        QMetaObject::invokeMethod(freeHandler, "handleConnection", Qt::QueuedConnection,
+                                  Q_ARG(tSocketDescriptor, socketDescriptor));
+        return;
+    }
+    qCDebug(httpLog, "HttpListener: Too many incoming connections");
+    answerTooManyConnections(socketDescriptor);
+}
+
+void HttpListener::answerTooManyConnections(tSocketDescriptor socketDescriptor)
+{
+    QTcpSocket* socket = new QTcpSocket(this);
+    if (!socket->setSocketDescriptor(socketDescriptor)) {
+        delete socket;
+        ::close(int(socketDescriptor));
+        return;
+    }
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    // Closing a socket that still has unread request bytes resets the connection, and the
+    // client may lose the answer: send it, end our side, and drop what the client sends
+    // until it closes too.
+    connect(socket, &QTcpSocket::readyRead, socket, [socket]() { socket->readAll(); });
+    connect(socket, &QTcpSocket::bytesWritten, socket, [socket]() {
+        if (socket->bytesToWrite() == 0)
+            ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
+    });
+    QTimer::singleShot(LINGER_MS, socket, [socket]() { socket->abort(); });
+    socket->write(TOO_MANY_ANSWER, sizeof(TOO_MANY_ANSWER) - 1);
+}
+
+} // namespace tarsel

@@ -1,0 +1,588 @@
+#include "httprequest.h"
+
+#include "devicepath.h"
+#include "httpcookie.h"
+#include "httpglobal.h"
+
+#include <QAtomicInteger>
+#include <QDateTime>
+#include <QDBusConnection>
+#include <QDBusInterface>
+#include <QFile>
+#include <QSettings>
+#include <QTcpSocket>
+#include <QVariant>
+
+#include <climits>
+#include <cstring>
+
+namespace tarsel {
+
+namespace {
+
+const char TEMP_DIRECTORY[] = "/data/home/user/com.orvana.zelvikSupport/temp";
+// Multipart bodies reach the disk in pieces of at most this size.
+const qint64 MULTIPART_PIECE = 65536;
+// Header lines of a multipart part are read with at most this many bytes.
+const int MULTIPART_LINE = 65536;
+// The body file is scanned for boundaries in blocks of this size.
+const int SCAN_BLOCK = 1 << 20;
+
+// Distinguishes temporary files created within one millisecond.
+QAtomicInteger<quint32> tempFileCounter;
+
+// A plain decimal number within the int range: digits only, no sign, no spaces.
+bool parseContentLength(const QByteArray& text, qint64* value)
+{
+    if (text.isEmpty() || text.size() > 10)
+        return false;
+    qint64 result = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        result = result * 10 + (c - '0');
+    }
+    if (result > INT_MAX)
+        return false;
+    *value = result;
+    return true;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The text between the double quotes that follow `key`, or empty.
+QByteArray quotedAfter(const QByteArray& line, const char* key)
+{
+    const int start = line.indexOf(key);
+    if (start < 0)
+        return QByteArray();
+    const int open = start + int(strlen(key));
+    if (open >= line.size() || line.at(open) != '"')
+        return QByteArray();
+    const int close = line.indexOf('"', open + 1);
+    if (close < 0)
+        return QByteArray();
+    return line.mid(open + 1, close - open - 1);
+}
+
+// Buffered sequential reading of the multipart body file.
+struct BodyReader
+{
+    QFile* file;
+    QByteArray buffer;
+    int pos = 0;
+    bool eof = false;
+
+    int available() const { return buffer.size() - pos; }
+    const char* data() const { return buffer.constData() + pos; }
+
+    // Appends the next block of the file; false at its end or on an error.
+    bool more()
+    {
+        if (eof)
+            return false;
+        if (pos > 0) {
+            buffer.remove(0, pos);
+            pos = 0;
+        }
+        const int old = buffer.size();
+        buffer.resize(old + SCAN_BLOCK);
+        const qint64 got = file->read(buffer.data() + old, SCAN_BLOCK);
+        buffer.resize(old + int(qMax<qint64>(got, 0)));
+        if (got <= 0)
+            eof = true;
+        return got > 0;
+    }
+
+    // A line with its line feed, of at most `max` bytes; empty at the end of the file.
+    QByteArray readLine(int max)
+    {
+        for (;;) {
+            const int limit = qMin(available(), max);
+            const char* nl = static_cast<const char*>(memchr(data(), '\n', size_t(limit)));
+            if (nl || available() >= max || !more()) {
+                const int length = nl ? int(nl - data()) + 1 : qMin(available(), max);
+                const QByteArray line(data(), length);
+                pos += length;
+                return line;
+            }
+        }
+    }
+};
+
+} // namespace
+
+HttpRequest::HttpRequest(const QSettings* settings)
+    : HttpRequest(readSetting(settings, QStringLiteral("maxRequestSize"), 16000).toInt(),
+                  readSetting(settings, QStringLiteral("maxMultiPartSize"), 1000000).toInt())
+{
+}
+
+HttpRequest::HttpRequest(int maxRequestSize, int maxMultiPartSize)
+    : status(waitForRequest), maxSize(maxRequestSize), maxMultiPartSize(maxMultiPartSize), currentSize(0),
+      expectedBodySize(0), tempFile(nullptr), system_main_test_interface(nullptr)
+{
+}
+
+HttpRequest::~HttpRequest()
+{
+    for (QFile* file : qAsConst(uploadedFiles)) {
+        if (file->isOpen())
+            file->close();
+        delete file;
+    }
+    if (tempFile) {
+        if (tempFile->isOpen())
+            tempFile->close();
+        delete tempFile;
+    }
+    // Whatever the request handler did not move away, and the body of an upload that
+    // never completed, would otherwise pile up in the temporary directory.
+    for (const QString& name : qAsConst(ownFiles))
+        QFile::remove(name);
+    delete system_main_test_interface;
+}
+
+QString HttpRequest::tempDirectory()
+{
+    return ORVANA::devicePath(QString::fromLatin1(TEMP_DIRECTORY));
+}
+
+void HttpRequest::fail(const char* warning)
+{
+    qCWarning(httpLog, "%s", warning);
+    status = abort;
+}
+
+bool HttpRequest::readLine(QTcpSocket* socket, QByteArray* line)
+{
+    // Never read past the size limit, so a single endless line cannot grow the buffer.
+    const qint64 room = qint64(maxSize) - currentSize + 1;
+    if (room > 0) {
+        const int old = lineBuffer.size();
+        lineBuffer.resize(old + int(room) + 1);
+        const qint64 got = socket->readLine(lineBuffer.data() + old, room + 1);
+        lineBuffer.resize(old + int(qMax<qint64>(got, 0)));
+        currentSize += qMax<qint64>(got, 0);
+    }
+    if (!lineBuffer.endsWith("\r\n")) {
+        qCDebug(httpLog, "HttpRequest: collecting more parts until line break");
+        return false;
+    }
+    *line = lineBuffer.trimmed();
+    lineBuffer.clear();
+    return true;
+}
+
+void HttpRequest::readRequest(QTcpSocket* socket)
+{
+    qCDebug(httpLog, "HttpRequest: read request");
+    QByteArray line;
+    if (!readLine(socket, &line) || line.isEmpty())
+        return;
+    qCDebug(httpLog, "HttpRequest: from %s: %s", qPrintable(socket->peerAddress().toString()), line.constData());
+    const QList<QByteArray> list = line.split(' ');
+    if (list.count() != 3 || !list.at(2).contains("HTTP")) {
+        fail("HttpRequest: received broken HTTP request, invalid first line");
+        return;
+    }
+    method = list.at(0).trimmed();
+    path = list.at(1);
+    version = list.at(2);
+    peerAddress = socket->peerAddress();
+    status = waitForHeader;
+}
+
+void HttpRequest::readHeader(QTcpSocket* socket)
+{
+    QByteArray line;
+    if (!readLine(socket, &line))
+        return;
+    const int colon = line.indexOf(':');
+    if (colon > 0) {
+        currentHeader = line.left(colon).toLower();
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        headers.insert(currentHeader, value);
+        qCDebug(httpLog, "HttpRequest: received header %s: %s", currentHeader.constData(), value.constData());
+    } else if (!line.isEmpty()) {
+        qCDebug(httpLog, "HttpRequest: read additional line of header");
+        if (headers.contains(currentHeader)) {
+            const QByteArray joined = headers.value(currentHeader) + ' ' + line;
+            // The joined copy is kept beside the earlier value: count the copy against
+            // the size limit, or a flood of short continuation lines grows quadratically.
+            currentSize += joined.size() - line.size();
+            headers.insert(currentHeader, joined);
+        }
+    } else {
+        headersCompleted();
+    }
+}
+
+void HttpRequest::headersCompleted()
+{
+    qCDebug(httpLog, "HttpRequest: headers completed");
+
+    const QByteArray contentType = headers.value("content-type");
+    const int boundaryAt = contentType.indexOf("boundary=");
+    if (contentType.startsWith("multipart/form-data") && boundaryAt >= 0) {
+        boundary = contentType.mid(boundaryAt + 9);
+        if (boundary.size() >= 2 && boundary.startsWith('"') && boundary.endsWith('"'))
+            boundary = boundary.mid(1, boundary.size() - 2);
+    }
+
+    // A body whose length is unclear would be read as the next request on the connection.
+    if (headers.contains("transfer-encoding")) {
+        fail("HttpRequest: transfer-encoding is not supported");
+        return;
+    }
+    const QList<QByteArray> lengths = headers.values("content-length");
+    for (int i = 0; i < lengths.size(); ++i) {
+        qint64 length = 0;
+        if (!parseContentLength(lengths.at(i), &length) || (i > 0 && length != expectedBodySize)) {
+            fail("HttpRequest: received invalid content-length");
+            return;
+        }
+        expectedBodySize = length;
+    }
+
+    if (expectedBodySize == 0) {
+        qCDebug(httpLog, "HttpRequest: expect no body");
+        status = complete;
+    } else if (boundary.isEmpty() && expectedBodySize + currentSize > maxSize) {
+        fail("HttpRequest: expected body is too large");
+    } else if (!boundary.isEmpty() && expectedBodySize > maxMultiPartSize) {
+        fail("HttpRequest: expected multipart body is too large");
+    } else {
+        qCDebug(httpLog, "HttpRequest: expect %lli bytes body", expectedBodySize);
+        status = waitForBody;
+    }
+}
+
+void HttpRequest::readBody(QTcpSocket* socket)
+{
+    if (!boundary.isEmpty()) {
+        readMultipartBody(socket);
+        return;
+    }
+    qCDebug(httpLog, "HttpRequest: receive body");
+    const QByteArray newData = socket->read(expectedBodySize - bodyData.size());
+    currentSize += newData.size();
+    bodyData.append(newData);
+    if (bodyData.size() >= expectedBodySize)
+        status = complete;
+}
+
+QFile* HttpRequest::createTempFile()
+{
+    const QString prefix = tempDirectory() + QStringLiteral("/.");
+    // The millisecond clock alone repeats within a millisecond and across threads.
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const QString name = prefix + QString::number(QDateTime::currentMSecsSinceEpoch()) + QLatin1Char('-')
+                             + QString::number(tempFileCounter.fetchAndAddRelaxed(1));
+        QFile* file = new QFile(name);
+        if (file->open(QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+            ownFiles.append(name);
+            return file;
+        }
+        const bool exists = file->error() == QFileDevice::OpenError && QFile::exists(name);
+        qCCritical(httpLog, "HttpRequest: cannot create temp file %s: %s", qPrintable(name),
+                   qPrintable(file->errorString()));
+        delete file;
+        if (!exists)
+            break;
+    }
+    return nullptr;
+}
+
+void HttpRequest::readMultipartBody(QTcpSocket* socket)
+{
+    qCDebug(httpLog, "HttpRequest: receiving multipart body");
+    if (!tempFile) {
+        if (!system_main_test_interface)
+            system_main_test_interface = new QDBusInterface(SYSTEM_MAIN_SERVICE, SYSTEM_MAIN_PATH,
+                                                            SYSTEM_MAIN_ZVK_INTERFACE, QDBusConnection::systemBus());
+        // The compositor creates the directory with its own rights; its answer does not
+        // matter, the file creation below tells whether the directory is there.
+        system_main_test_interface->call(QStringLiteral("mkdir"), tempDirectory());
+        tempFile = createTempFile();
+        if (!tempFile) {
+            // Reading the rest of the body into nowhere would only end in a read timeout.
+            fail("HttpRequest: cannot store multipart body");
+            return;
+        }
+    }
+
+    const QByteArray piece = socket->read(qMin(expectedBodySize - tempFile->pos(), MULTIPART_PIECE));
+    if (tempFile->write(piece) != piece.size()) {
+        qCCritical(httpLog, "HttpRequest: Error writing temp file for multipart body");
+        status = abort;
+        return;
+    }
+    const qint64 size = tempFile->pos();
+    if (size >= maxMultiPartSize) {
+        fail("HttpRequest: received too many multipart bytes");
+    } else if (size >= expectedBodySize) {
+        qCDebug(httpLog, "HttpRequest: received whole multipart body");
+        if (!tempFile->flush() || tempFile->error() != QFileDevice::NoError) {
+            qCCritical(httpLog, "HttpRequest: Error writing temp file for multipart body");
+            status = abort;
+            return;
+        }
+        parseMultiPartFile();
+        tempFile->close();
+        if (status != abort)
+            status = complete;
+    }
+}
+
+void HttpRequest::parseMultiPartFile()
+{
+    qCDebug(httpLog, "HttpRequest: parsing multipart temp file");
+    tempFile->seek(0);
+    BodyReader reader{tempFile};
+    const QByteArray delimiter = "--" + boundary;
+    const QByteArray lineDelimiter = '\n' + delimiter;
+    qint64 fieldBytes = 0;
+    bool finished = false;
+
+    while (!finished && status != abort) {
+        qCDebug(httpLog, "HttpRequest: reading multpart headers");
+        QByteArray fieldName;
+        QByteArray fileName;
+        bool headersDone = false;
+        while (!headersDone) {
+            const QByteArray raw = reader.readLine(MULTIPART_LINE);
+            if (raw.isEmpty())
+                break;
+            const QByteArray line = raw.trimmed();
+            if (line.startsWith("Content-Disposition:")) {
+                if (line.contains("form-data")) {
+                    fieldName = quotedAfter(line, " name=");
+                    fileName = quotedAfter(line, " filename=");
+                    qCDebug(httpLog, "HttpRequest: multipart field=%s, filename=%s", fieldName.constData(),
+                            fileName.constData());
+                } else {
+                    qCDebug(httpLog, "HttpRequest: ignoring unsupported content part %s", line.constData());
+                }
+            } else if (line.isEmpty()) {
+                headersDone = true;
+            }
+        }
+        if (!headersDone)
+            break;
+
+        // The data of the part runs up to the next line that starts with the delimiter;
+        // only real line starts count, however long a line of the data is.
+        qCDebug(httpLog, "HttpRequest: reading multpart data");
+        const bool isFile = !fieldName.isEmpty() && !fileName.isEmpty();
+        QByteArray fieldValue;
+        QFile* uploadFile = nullptr;
+        bool writeFailed = false;
+        QByteArray tail;
+        auto emitData = [&](const char* data, int length) {
+            if (length <= 0)
+                return;
+            tail = length >= 2 ? QByteArray(data + length - 2, 2) : (tail + QByteArray(data, length)).right(2);
+            if (fieldName.isEmpty())
+                return;
+            if (!isFile) {
+                // Form fields are held in memory: bound them like any other request.
+                fieldBytes += length;
+                currentSize += length;
+                if (fieldBytes > maxSize || currentSize > maxMultiPartSize)
+                    fail("HttpRequest: received too many bytes");
+                else
+                    fieldValue.append(data, length);
+                return;
+            }
+            if (!uploadFile && !writeFailed) {
+                uploadFile = createTempFile();
+                writeFailed = !uploadFile;
+            }
+            if (uploadFile && !writeFailed && uploadFile->write(data, length) != length) {
+                qCCritical(httpLog, "HttpRequest: error writing temp file, %s", qPrintable(uploadFile->errorString()));
+                writeFailed = true;
+            }
+        };
+
+        bool found = false;
+        while (!found && status != abort) {
+            if (reader.available() < delimiter.size() + 1 && reader.more())
+                continue;
+            if (fieldValue.isEmpty() && !uploadFile && tail.isEmpty() && reader.available() >= delimiter.size()
+                && memcmp(reader.data(), delimiter.constData(), size_t(delimiter.size())) == 0) {
+                found = true;
+                break;
+            }
+            const void* hit = memmem(reader.data(), size_t(reader.available()), lineDelimiter.constData(),
+                                     size_t(lineDelimiter.size()));
+            if (hit) {
+                const int length = int(static_cast<const char*>(hit) - reader.data()) + 1;
+                emitData(reader.data(), length);
+                reader.pos += length;
+                found = true;
+            } else if (reader.eof) {
+                emitData(reader.data(), reader.available());
+                reader.pos = reader.buffer.size();
+                break;
+            } else {
+                const int safe = reader.available() - (lineDelimiter.size() - 1);
+                emitData(reader.data(), safe);
+                reader.pos += qMax(safe, 0);
+                reader.more();
+            }
+        }
+
+        if (found && status != abort) {
+            // The line break before the delimiter belongs to the delimiter.
+            const int lineBreak = tail.endsWith("\r\n") ? 2 : tail.endsWith('\n') ? 1 : 0;
+            if (isFile && uploadFile && !writeFailed) {
+                qCDebug(httpLog, "HttpRequest: finishing writing to uploaded file");
+                const qint64 size = uploadFile->size() - lineBreak;
+                if (!uploadFile->resize(size) || !uploadFile->flush()) {
+                    qCCritical(httpLog, "HttpRequest: error writing temp file, %s", qPrintable(uploadFile->errorString()));
+                } else {
+                    uploadFile->seek(0);
+                    parameters.insert(fieldName, fileName);
+                    qCDebug(httpLog, "HttpRequest: set parameter %s=%s", fieldName.constData(), fileName.constData());
+                    delete uploadedFiles.value(fieldName);
+                    uploadedFiles.insert(fieldName, uploadFile);
+                    qCDebug(httpLog, "HttpRequest: uploaded file size is %lli", size);
+                    uploadFile = nullptr;
+                }
+            } else if (isFile && !uploadFile && !writeFailed) {
+                qCWarning(httpLog, "HttpRequest: format error, unexpected end of file data");
+            } else if (!fieldName.isEmpty() && !isFile) {
+                fieldValue.chop(lineBreak);
+                parameters.insert(fieldName, fieldValue);
+                qCDebug(httpLog, "HttpRequest: set parameter %s=%s", fieldName.constData(), fieldValue.constData());
+            }
+            const QByteArray delimiterLine = reader.readLine(MULTIPART_LINE);
+            finished = delimiterLine.contains(delimiter + "--");
+        }
+        // A file field that was not completed by a delimiter is not handed on.
+        delete uploadFile;
+        if (!found)
+            break;
+    }
+
+    if (tempFile->error() != QFileDevice::NoError)
+        qCCritical(httpLog, "HttpRequest: cannot read temp file, %s", qPrintable(tempFile->errorString()));
+    qCDebug(httpLog, "HttpRequest: finished parsing multipart temp file");
+    tempFile->remove();
+}
+
+void HttpRequest::decodeRequestParams()
+{
+    qCDebug(httpLog, "HttpRequest: extract and decode request parameters");
+    QByteArray rawParameters;
+    const int questionMark = path.indexOf('?');
+    if (questionMark >= 0) {
+        rawParameters = path.mid(questionMark + 1);
+        path = path.left(questionMark);
+    }
+    const QByteArray contentType = headers.value("content-type");
+    if (!bodyData.isEmpty() && (contentType.isEmpty() || contentType.startsWith("application/x-www-form-urlencoded"))) {
+        if (!rawParameters.isEmpty())
+            rawParameters.append('&');
+        rawParameters.append(bodyData);
+    }
+    const QList<QByteArray> list = rawParameters.split('&');
+    for (const QByteArray& part : list) {
+        const int equalsChar = part.indexOf('=');
+        if (equalsChar >= 0) {
+            const QByteArray name = part.left(equalsChar).trimmed();
+            const QByteArray value = part.mid(equalsChar + 1).trimmed();
+            parameters.insert(urlDecode(name), urlDecode(value));
+        } else if (!part.isEmpty()) {
+            parameters.insert(urlDecode(part), QByteArray());
+        }
+    }
+}
+
+void HttpRequest::extractCookies()
+{
+    qCDebug(httpLog, "HttpRequest: extract cookies");
+    const QList<QByteArray> values = headers.values("cookie");
+    for (const QByteArray& cookieStr : values) {
+        const QList<QByteArray> list = HttpCookie::splitCSV(cookieStr);
+        for (const QByteArray& part : list) {
+            qCDebug(httpLog, "HttpRequest: found cookie %s", part.constData());
+            const int posi = part.indexOf('=');
+            if (posi > 0)
+                cookies.insert(part.left(posi).trimmed(), part.mid(posi + 1).trimmed());
+            else
+                cookies.insert(part.trimmed(), QByteArray());
+        }
+    }
+    headers.remove("cookie");
+}
+
+void HttpRequest::readFromSocket(QTcpSocket* socket)
+{
+    Q_ASSERT_X(status != complete, "HttpRequest::readFromSocket", "status!=complete");
+    switch (status) {
+    case waitForRequest:
+        readRequest(socket);
+        break;
+    case waitForHeader:
+        readHeader(socket);
+        break;
+    case waitForBody:
+        readBody(socket);
+        break;
+    default:
+        return;
+    }
+    if (status != abort && currentSize > (boundary.isEmpty() ? qint64(maxSize) : qint64(maxMultiPartSize)))
+        fail("HttpRequest: received too many bytes");
+    if (status == complete) {
+        decodeRequestParams();
+        extractCookies();
+    }
+}
+
+HttpRequest::RequestStatus HttpRequest::getStatus() const { return status; }
+QByteArray HttpRequest::getMethod() const { return method; }
+QByteArray HttpRequest::getPath() const { return urlDecode(path); }
+const QByteArray& HttpRequest::getRawPath() const { return path; }
+QByteArray HttpRequest::getVersion() const { return version; }
+QByteArray HttpRequest::getHeader(const QByteArray& name) const { return headers.value(name.toLower()); }
+QList<QByteArray> HttpRequest::getHeaders(const QByteArray& name) const { return headers.values(name.toLower()); }
+QMultiMap<QByteArray, QByteArray> HttpRequest::getHeaderMap() const { return headers; }
+QByteArray HttpRequest::getParameter(const QByteArray& name) const { return parameters.value(name); }
+QList<QByteArray> HttpRequest::getParameters(const QByteArray& name) const { return parameters.values(name); }
+QMultiMap<QByteArray, QByteArray> HttpRequest::getParameterMap() const { return parameters; }
+QByteArray HttpRequest::getBody() const { return bodyData; }
+QFile* HttpRequest::getUploadedFile(const QByteArray fieldName) const { return uploadedFiles.value(fieldName); }
+QByteArray HttpRequest::getCookie(const QByteArray& name) const { return cookies.value(name); }
+QMap<QByteArray, QByteArray>& HttpRequest::getCookieMap() { return cookies; }
+QHostAddress HttpRequest::getPeerAddress() const { return peerAddress; }
+
+QByteArray HttpRequest::urlDecode(const QByteArray source)
+{
+    QByteArray buffer(source);
+    buffer.replace('+', ' ');
+    int percentChar = buffer.indexOf('%');
+    while (percentChar >= 0) {
+        if (percentChar + 2 < buffer.size()) {
+            const int high = hexDigit(buffer.at(percentChar + 1));
+            const int low = hexDigit(buffer.at(percentChar + 2));
+            if (high >= 0 && low >= 0)
+                buffer.replace(percentChar, 3, QByteArray(1, char(high * 16 + low)));
+        }
+        percentChar = buffer.indexOf('%', percentChar + 1);
+    }
+    return buffer;
+}
+
+} // namespace tarsel

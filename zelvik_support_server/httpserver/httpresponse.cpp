@@ -1,0 +1,161 @@
+#include "httpresponse.h"
+
+#include "httpglobal.h"
+
+#include <QTcpSocket>
+
+namespace tarsel {
+
+namespace {
+// Above this many bytes waiting in the socket a writer waits for the client.
+const qint64 MAX_PENDING_BYTES = 16384;
+// A client that takes no byte for this long is gone; its connection is dropped.
+const int WRITE_STALL_MS = 30000;
+// Headers and a body up to this size reach the socket in one write.
+const int COALESCE_LIMIT = 65536;
+const int WRITE_SLICE = 65536;
+}
+
+HttpResponse::HttpResponse(QTcpSocket* socket)
+    : socket(socket), statusCode(200), statusText("OK"), sentHeaders(false), sentLastPart(false),
+      chunkedMode(false)
+{
+}
+
+void HttpResponse::setHeader(QByteArray name, QByteArray value)
+{
+    Q_ASSERT_X(sentHeaders == false, "HttpResponse::setHeader", "sentHeaders==false");
+    headers.insert(name, value);
+}
+
+void HttpResponse::setHeader(QByteArray name, int value)
+{
+    setHeader(name, QByteArray::number(value));
+}
+
+QMap<QByteArray, QByteArray>& HttpResponse::getHeaders()
+{
+    return headers;
+}
+
+void HttpResponse::setStatus(int statusCode, QByteArray description)
+{
+    if (sentHeaders)
+        return;
+    this->statusCode = statusCode;
+    statusText = description;
+}
+
+int HttpResponse::getStatusCode() const
+{
+    return statusCode;
+}
+
+QByteArray HttpResponse::headerBlock() const
+{
+    QByteArray buffer;
+    buffer.reserve(128 + 64 * (headers.size() + cookies.size()));
+    buffer.append("HTTP/1.1 ").append(QByteArray::number(statusCode)).append(' ').append(statusText).append("\r\n");
+    for (auto it = headers.constBegin(); it != headers.constEnd(); ++it)
+        buffer.append(it.key()).append(": ").append(it.value()).append("\r\n");
+    for (auto it = cookies.constBegin(); it != cookies.constEnd(); ++it)
+        buffer.append("Set-Cookie: ").append(it.value().toByteArray()).append("\r\n");
+    buffer.append("\r\n");
+    return buffer;
+}
+
+bool HttpResponse::writeToSocket(QByteArray data)
+{
+    qint64 offset = 0;
+    while (socket->isOpen() && offset < data.size()) {
+        if (socket->bytesToWrite() > MAX_PENDING_BYTES && !socket->waitForBytesWritten(WRITE_STALL_MS)) {
+            if (socket->state() == QAbstractSocket::ConnectedState && socket->error() == QAbstractSocket::SocketTimeoutError)
+                socket->abort();
+            if (socket->state() != QAbstractSocket::ConnectedState)
+                return false;
+        }
+        const qint64 written = socket->write(data.constData() + offset, qMin<qint64>(WRITE_SLICE, data.size() - offset));
+        if (written < 0)
+            return false;
+        offset += written;
+    }
+    return true;
+}
+
+void HttpResponse::write(QByteArray data, bool lastPart)
+{
+    Q_ASSERT_X(sentLastPart == false, "HttpResponse::write", "sentLastPart==false");
+
+    QByteArray prefix;
+    if (!sentHeaders) {
+        if (lastPart) {
+            headers.insert("Content-Length", QByteArray::number(data.size()));
+        } else {
+            const QByteArray connection = headers.contains("Connection") ? headers.value("Connection")
+                                                                         : headers.value("connection");
+            if (qstricmp(connection.constData(), "close") != 0) {
+                headers.insert("Transfer-Encoding", "chunked");
+                chunkedMode = true;
+            }
+        }
+        prefix = headerBlock();
+        sentHeaders = true;
+    }
+
+    QByteArray suffix;
+    if (chunkedMode && !data.isEmpty()) {
+        prefix.append(QByteArray::number(data.size(), 16)).append("\r\n");
+        suffix.append("\r\n");
+    }
+    if (chunkedMode && lastPart)
+        suffix.append("0\r\n\r\n");
+
+    // The bytes on the wire are fixed; handing them to the socket in one piece saves a
+    // segment per response (and the delayed-ACK stall of a split small answer).
+    if (data.size() <= COALESCE_LIMIT) {
+        writeToSocket(prefix + data + suffix);
+    } else {
+        writeToSocket(prefix);
+        writeToSocket(data);
+        writeToSocket(suffix);
+    }
+    socket->flush();
+    if (lastPart)
+        sentLastPart = true;
+}
+
+bool HttpResponse::hasSentLastPart() const
+{
+    return sentLastPart;
+}
+
+void HttpResponse::setCookie(const HttpCookie& cookie)
+{
+    Q_ASSERT_X(sentHeaders == false, "HttpResponse::setCookie", "sentHeaders==false");
+    if (!cookie.getName().isEmpty())
+        cookies.insert(cookie.getName(), cookie);
+}
+
+QMap<QByteArray, HttpCookie>& HttpResponse::getCookies()
+{
+    return cookies;
+}
+
+void HttpResponse::redirect(const QByteArray& url)
+{
+    setStatus(303, "See Other");
+    setHeader("Location", url);
+    write("Redirect", true);
+}
+
+void HttpResponse::flush()
+{
+    socket->flush();
+}
+
+bool HttpResponse::isConnected() const
+{
+    return socket->isOpen() && socket->state() == QAbstractSocket::ConnectedState;
+}
+
+} // namespace tarsel
