@@ -1,0 +1,331 @@
+// The relay against a target that the test itself serves on the relay address, port 22.
+// Run inside its own network namespace (netns-run): ports 10009, 22 and 8080 are fixed.
+
+#include "proxyserver.h"
+
+#include <QCryptographicHash>
+#include <QHostAddress>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const quint16 RELAY_PORT = 10009;
+const quint16 SSH_PORT = 22;
+const quint16 FIXED_LOCAL_PORT = 8080;
+
+QStringList capturedLog;
+QtMessageHandler previousHandler = nullptr;
+
+void captureMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    capturedLog << message;
+    previousHandler(type, context, message);
+}
+
+int countLines(const QString& text)
+{
+    int n = 0;
+    for (const QString& line : capturedLog)
+        n += line.contains(text) ? 1 : 0;
+    return n;
+}
+
+QByteArray randomBytes(int size)
+{
+    QByteArray data(size, Qt::Uninitialized);
+    QRandomGenerator generator(size);
+    generator.fillRange(reinterpret_cast<quint32*>(data.data()), size / 4);
+    return data;
+}
+
+// Runs the event loop (the relay lives in it) until `done` holds or the time is up.
+template <typename Condition>
+bool waitUntil(Condition done, int timeoutMs = 10000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QTest::qWait(1);
+    }
+    return true;
+}
+
+// Reads until `size` bytes arrived or the time is up.
+QByteArray readExactly(QTcpSocket* socket, int size)
+{
+    QByteArray data;
+    waitUntil([&] {
+        data += socket->readAll();
+        return data.size() >= size;
+    });
+    return data;
+}
+
+bool isClosed(QTcpSocket* socket)
+{
+    return waitUntil([socket] { return socket->state() == QAbstractSocket::UnconnectedState; }, 5000);
+}
+
+// One relayed connection: the test host's socket and the target's accepted socket.
+struct Session {
+    std::unique_ptr<QTcpSocket> client;
+    std::unique_ptr<QTcpSocket> target;
+};
+
+} // namespace
+
+class TestProxyServer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void firstSessionGetsIdZero();
+    void relaysBothWays_data();
+    void relaysBothWays();
+    void firstOutgoingSocketUsesFixedPort();
+    void twoSessionsAtOnce();
+    void closingEitherSideEndsTask_data();
+    void closingEitherSideEndsTask();
+    void lastBytesBeforeCloseArrive_data();
+    void lastBytesBeforeCloseArrive();
+    void clientBytesBeforeTargetAcceptsArrive();
+    void slowReaderDoesNotStallOtherSession();
+    void targetUnreachableClosesClient();
+    void idsKeepGrowing();
+
+private:
+    Session open();
+
+    std::unique_ptr<ProxyServer> proxy;
+    QTcpServer target;
+    int nextId = 0;
+};
+
+void TestProxyServer::initTestCase()
+{
+    previousHandler = qInstallMessageHandler(captureMessage);
+    proxy.reset(new ProxyServer(nullptr));
+}
+
+void TestProxyServer::cleanupTestCase()
+{
+    proxy.reset();
+    qInstallMessageHandler(previousHandler);
+}
+
+void TestProxyServer::init()
+{
+    QVERIFY2(target.listen(QHostAddress::LocalHost, SSH_PORT), qPrintable(target.errorString()));
+}
+
+void TestProxyServer::cleanup()
+{
+    target.close();
+    // Let ended tasks be released before the next case.
+    QTest::qWait(50);
+}
+
+Session TestProxyServer::open()
+{
+    Session s;
+    s.client.reset(new QTcpSocket);
+    s.client->connectToHost(QHostAddress::LocalHost, RELAY_PORT);
+    const QString started = QStringLiteral("OnTaskStartOk: %1").arg(nextId);
+    if (waitUntil([&] { return target.hasPendingConnections() && countLines(started) == 1; })) {
+        s.target.reset(target.nextPendingConnection());
+        s.target->setParent(nullptr);
+    }
+    ++nextId;
+    return s;
+}
+
+void TestProxyServer::firstSessionGetsIdZero()
+{
+    Session s = open();
+    QVERIFY(s.target);
+    QCOMPARE(countLines(QStringLiteral("OnTaskStartOk: 0")), 1);
+}
+
+void TestProxyServer::relaysBothWays_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::newRow("one byte") << 1;
+    QTest::newRow("ssh banner") << 32;
+    QTest::newRow("8 MiB") << 8 * 1024 * 1024;
+}
+
+void TestProxyServer::relaysBothWays()
+{
+    QFETCH(int, size);
+    Session s = open();
+    QVERIFY(s.target);
+    const QByteArray up = randomBytes(size);
+    const QByteArray down = randomBytes(size + 4);
+    s.client->write(up);
+    s.target->write(down);
+    // Both directions at once; each side reads while the other writes.
+    QByteArray atTarget, atClient;
+    waitUntil([&] {
+        atTarget += s.target->readAll();
+        atClient += s.client->readAll();
+        return atTarget.size() >= up.size() && atClient.size() >= down.size();
+    }, 20000);
+    QCOMPARE(atTarget.size(), up.size());
+    QCOMPARE(atClient.size(), down.size());
+    QVERIFY(atTarget == up);
+    QVERIFY(atClient == down);
+}
+
+void TestProxyServer::firstOutgoingSocketUsesFixedPort()
+{
+    Session s = open();
+    QVERIFY(s.target);
+    QCOMPARE(s.target->peerAddress(), QHostAddress(QHostAddress::LocalHost));
+    QCOMPARE(s.target->peerPort(), FIXED_LOCAL_PORT);
+}
+
+void TestProxyServer::twoSessionsAtOnce()
+{
+    Session a = open();
+    Session b = open();
+    QVERIFY(a.target);
+    QVERIFY(b.target);
+    QCOMPARE(a.target->peerPort(), FIXED_LOCAL_PORT);
+    QVERIFY(b.target->peerPort() != FIXED_LOCAL_PORT);
+    a.client->write("to a");
+    b.client->write("to b");
+    b.target->write("from b");
+    a.target->write("from a");
+    QCOMPARE(readExactly(a.target.get(), 4), QByteArray("to a"));
+    QCOMPARE(readExactly(b.target.get(), 4), QByteArray("to b"));
+    QCOMPARE(readExactly(a.client.get(), 6), QByteArray("from a"));
+    QCOMPARE(readExactly(b.client.get(), 6), QByteArray("from b"));
+}
+
+void TestProxyServer::closingEitherSideEndsTask_data()
+{
+    QTest::addColumn<bool>("clientCloses");
+    QTest::newRow("test host closes") << true;
+    QTest::newRow("target closes") << false;
+}
+
+void TestProxyServer::closingEitherSideEndsTask()
+{
+    QFETCH(bool, clientCloses);
+    Session s = open();
+    QVERIFY(s.target);
+    QTcpSocket* closing = clientCloses ? s.client.get() : s.target.get();
+    QTcpSocket* other = clientCloses ? s.target.get() : s.client.get();
+    closing->disconnectFromHost();
+    QVERIFY(isClosed(other));
+    // The fixed local port is free again: the next session leaves from it.
+    Session next = open();
+    QVERIFY(next.target);
+    QCOMPARE(next.target->peerPort(), FIXED_LOCAL_PORT);
+}
+
+void TestProxyServer::lastBytesBeforeCloseArrive_data()
+{
+    QTest::addColumn<bool>("clientCloses");
+    QTest::addColumn<int>("size");
+    QTest::newRow("test host, small") << true << 100;
+    QTest::newRow("target, small") << false << 100;
+    QTest::newRow("test host, 4 MiB") << true << 4 * 1024 * 1024;
+    QTest::newRow("target, 4 MiB") << false << 4 * 1024 * 1024;
+}
+
+void TestProxyServer::lastBytesBeforeCloseArrive()
+{
+    QFETCH(bool, clientCloses);
+    QFETCH(int, size);
+    Session s = open();
+    QVERIFY(s.target);
+    QTcpSocket* closing = clientCloses ? s.client.get() : s.target.get();
+    QTcpSocket* other = clientCloses ? s.target.get() : s.client.get();
+    const QByteArray data = randomBytes(size);
+    closing->write(data);
+    closing->disconnectFromHost();
+    const QByteArray received = readExactly(other, size);
+    QCOMPARE(received.size(), size);
+    QVERIFY(received == data);
+    QVERIFY(isClosed(other));
+}
+
+void TestProxyServer::clientBytesBeforeTargetAcceptsArrive()
+{
+    // The test host may speak first, before the outgoing connection is up.
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, RELAY_PORT);
+    client.write("SSH-2.0-early\r\n");
+    QVERIFY(waitUntil([&] { return target.hasPendingConnections(); }));
+    std::unique_ptr<QTcpSocket> accepted(target.nextPendingConnection());
+    accepted->setParent(nullptr);
+    QCOMPARE(readExactly(accepted.get(), 15), QByteArray("SSH-2.0-early\r\n"));
+    QCOMPARE(countLines(QStringLiteral("OnTaskStartOk: %1").arg(nextId)), 1);
+    ++nextId;
+}
+
+void TestProxyServer::slowReaderDoesNotStallOtherSession()
+{
+    // A target that does not read must not hold up another session (the relay never blocks).
+    Session slow = open();
+    Session fast = open();
+    QVERIFY(slow.target);
+    QVERIFY(fast.target);
+    slow.client->write(randomBytes(16 * 1024 * 1024));
+    QTest::qWait(200);
+    fast.client->write("ping");
+    QCOMPARE(readExactly(fast.target.get(), 4), QByteArray("ping"));
+    fast.target->write("pong");
+    QCOMPARE(readExactly(fast.client.get(), 4), QByteArray("pong"));
+}
+
+void TestProxyServer::targetUnreachableClosesClient()
+{
+    target.close();
+    const QString errorLine = QStringLiteral("to svr: 127.0.0.1:22: ");
+    const int errorsBefore = countLines(errorLine);
+    QTcpSocket client;
+    QSignalSpy connected(&client, &QTcpSocket::connected);
+    client.connectToHost(QHostAddress::LocalHost, RELAY_PORT);
+    QVERIFY(waitUntil([&] { return connected.count() == 1; }));
+    QVERIFY(isClosed(&client));
+    QCOMPARE(countLines(errorLine), errorsBefore + 1);
+    QCOMPARE(countLines(QStringLiteral("OnTaskStartOk: %1").arg(nextId)), 0);
+    ++nextId;
+}
+
+void TestProxyServer::idsKeepGrowing()
+{
+    // One id per accepted connection, in order from 0, never reused.
+    Session s = open();
+    QVERIFY(s.target);
+    QList<int> ids;
+    const QString prefix = QStringLiteral("OnTaskStartOk: ");
+    for (const QString& line : capturedLog) {
+        const int at = line.indexOf(prefix);
+        if (at >= 0)
+            ids << line.mid(at + prefix.size()).toInt();
+    }
+    QVERIFY(ids.size() >= 10);
+    QCOMPARE(ids.first(), 0);
+    for (int i = 1; i < ids.size(); ++i)
+        QVERIFY(ids.at(i) > ids.at(i - 1));
+    QCOMPARE(ids.last(), nextId - 1);
+}
+
+QTEST_GUILESS_MAIN(TestProxyServer)
+#include "tst_proxyserver.moc"
