@@ -95,16 +95,16 @@ double readDouble(const char* s)
         && (isHex(s[2]) || (s[2] == '.' && isHex(s[3])));
     if (hex)
         s += 2;
-    double value = 0;
     // from_chars would accept a second minus sign, atof does not.
-    if (*s != '-' && *s != '+') {
-        const auto result = std::from_chars(s, s + std::strlen(s), value,
-                                            hex ? std::chars_format::hex : std::chars_format::general);
-        if (result.ec == std::errc::result_out_of_range)
-            value = tooLarge(s, hex) ? HUGE_VAL : 0.0;
-        else if (result.ec != std::errc())
-            value = 0;
-    }
+    if (*s == '-' || *s == '+')
+        return 0;
+    double value = 0;
+    const auto result = std::from_chars(s, s + std::strlen(s), value,
+                                        hex ? std::chars_format::hex : std::chars_format::general);
+    if (result.ec == std::errc::result_out_of_range)
+        value = tooLarge(s, hex) ? HUGE_VAL : 0.0;
+    else if (result.ec != std::errc())
+        return 0;  // nothing read: no sign either
     return negative ? -value : value;
 }
 
@@ -213,7 +213,8 @@ Fill fillOf(const XMLElement* item)
             && equals(id, "temp7"));
     if (!coloured)
         return Transparent;
-    return id && temp_id == id ? Red : Blue;
+    // An empty selection selects nothing, not every item without an identifier.
+    return id && !temp_id.empty() && temp_id == id ? Red : Blue;
 }
 
 bool isShown(const XMLElement* item)

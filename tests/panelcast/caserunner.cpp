@@ -4,8 +4,8 @@
 //
 //   panelcast_caserunner LIBRARY CASES DATA_DIR OUT_DIR
 //
-// CASES: one case a line, "name id width height" ("-" for an empty id; "#" starts a comment);
-// DATA_DIR/name.xml is the input, OUT_DIR/name.html the output.
+// CASES: one case a line, "name input id width height" ("-" for an empty id; "#" starts a
+// comment); DATA_DIR/input.xml is the input, OUT_DIR/name.html the output.
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -61,16 +61,16 @@ int main(int argc, char** argv)
     std::string line;
     while (std::getline(cases, line)) {
         std::istringstream fields(line.substr(0, line.find('#')));
-        std::string name, id;
+        std::string name, input, id;
         int width = 0, height = 0;
         if (!(fields >> name))
             continue;
-        if (!(fields >> id >> width >> height)) {
+        if (!(fields >> input >> id >> width >> height)) {
             std::fprintf(stderr, "bad case line: %s\n", line.c_str());
             return 1;
         }
         std::string xml;
-        if (!readFile(std::string(argv[3]) + "/" + name + ".xml", xml)) {
+        if (!readFile(std::string(argv[3]) + "/" + input + ".xml", xml)) {
             std::fprintf(stderr, "cannot read input of %s\n", name.c_str());
             return 1;
         }
