@@ -1,0 +1,42 @@
+// Fuzz entry for the layout renderer: any text must give a well-formed fragment, never a crash.
+#include "panelcast.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Every "<div " has its "</div>", and nothing closes before it opens.
+bool balanced(const char* html)
+{
+    long open = 0;
+    for (const char* p = html; *p; ++p) {
+        if (std::strncmp(p, "<div ", 5) == 0)
+            ++open;
+        else if (std::strncmp(p, "</div>", 6) == 0 && --open < 0)
+            return false;
+    }
+    return open == 0;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    // The first two bytes pick the screen size, so the arithmetic sees odd sizes too.
+    int w = 720, h = 1280;
+    if (size >= 2) {
+        w = static_cast<std::int8_t>(data[0]) * 16;
+        h = static_cast<std::int8_t>(data[1]) * 16;
+    }
+    const std::string xml(reinterpret_cast<const char*>(data), size);
+    if (!balanced(go(xml.c_str(), "temp7", w, h)))
+        std::abort();
+    // Without a selection nothing is red (the scale text cannot hold a raw quote).
+    if (std::strstr(go(xml.c_str(), "", w, h), "background:#F00;\">"))
+        std::abort();
+    return 0;
+}
