@@ -1,0 +1,82 @@
+#include "testrequesthandler.h"
+
+#include "httprequest.h"
+#include "httpresponse.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QMap>
+#include <QThread>
+
+#include <stdexcept>
+
+using tarsel::HttpRequest;
+using tarsel::HttpResponse;
+
+TestRequestHandler::TestRequestHandler(QObject* parent)
+    : tarsel::HttpRequestHandler(parent)
+{
+}
+
+QByteArray TestRequestHandler::pattern(int size)
+{
+    QByteArray data(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        data[i] = char('a' + (i * 7 + i / 26) % 26);
+    return data;
+}
+
+void TestRequestHandler::service(HttpRequest& request, HttpResponse& response)
+{
+    served.fetchAndAddRelaxed(1);
+    const QByteArray path = request.getPath();
+    if (path == "/echo") {
+        QByteArray text = request.getMethod() + ' ' + request.getRawPath() + ' ' + request.getVersion() + '\n';
+        const QMultiMap<QByteArray, QByteArray> parameters = request.getParameterMap();
+        for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it)
+            text += "param " + it.key() + '=' + it.value() + '\n';
+        const QMultiMap<QByteArray, QByteArray> headers = request.getHeaderMap();
+        for (auto it = headers.constBegin(); it != headers.constEnd(); ++it)
+            text += "header " + it.key() + '=' + it.value() + '\n';
+        const QMap<QByteArray, QByteArray> cookies = request.getCookieMap();
+        for (auto it = cookies.constBegin(); it != cookies.constEnd(); ++it)
+            text += "cookie " + it.key() + '=' + it.value() + '\n';
+        text += "body " + request.getBody();
+        response.setHeader("Content-Type", "text/plain");
+        response.write(text, true);
+    } else if (path == "/fixed") {
+        response.write("hello", true);
+    } else if (path == "/chunks") {
+        response.write("part1");
+        response.write("part2");
+        response.write("end", true);
+    } else if (path == "/close") {
+        response.setHeader("Connection", "close");
+        response.write("b");
+        response.write("ye", true);
+    } else if (path == "/nothing") {
+    } else if (path == "/throw") {
+        response.setHeader("X-Before", "1");
+        throw std::runtime_error("failing request handler");
+    } else if (path == "/upload") {
+        QByteArray text;
+        const QList<QByteArray> names = request.getParameterMap().uniqueKeys();
+        for (const QByteArray& name : names) {
+            QFile* file = request.getUploadedFile(name);
+            if (!file)
+                continue;
+            uploads.fetchAndAddRelaxed(1);
+            QCryptographicHash hash(QCryptographicHash::Sha256);
+            hash.addData(file);
+            text += name + ' ' + QByteArray::number(file->size()) + ' ' + hash.result().toHex() + '\n';
+        }
+        response.write(text, true);
+    } else if (path == "/big") {
+        response.write(pattern(request.getParameter("n").toInt()), true);
+    } else if (path == "/wait") {
+        QThread::msleep(request.getParameter("ms").toULong());
+        response.write("waited", true);
+    } else {
+        tarsel::HttpRequestHandler::service(request, response);
+    }
+}

@@ -1,0 +1,412 @@
+#include "httprequest.h"
+#include "rawclient.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using tarsel::HttpRequest;
+
+Q_DECLARE_METATYPE(HttpRequest::RequestStatus)
+
+class TestHttpRequest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void parse_data();
+    void parse();
+    void headers();
+    void bodyTooLargeAbortsBeforeBody();
+    void lineNeverReadPastLimit();
+    void urlDecode_data();
+    void urlDecode();
+    void cookies();
+    void multipart_data();
+    void multipart();
+    void multipartSizeLimit_data();
+    void multipartSizeLimit();
+    void uploadedFileRemovedUnlessMoved();
+    void missingTempDirectoryAborts();
+
+private:
+    struct Fed {
+        std::unique_ptr<HttpRequest> request;
+        qint64 leftOver = 0;
+    };
+    // Feeds `data` in pieces of `step` bytes until the request is complete or aborted.
+    Fed feed(const QByteArray& data, int step, int maxSize = 16000, int maxMultiPartSize = 1000000);
+    QStringList tempFiles() const;
+
+    QTemporaryDir root;
+};
+
+void TestHttpRequest::initTestCase()
+{
+    QVERIFY(root.isValid());
+    qputenv("ORVANA_DEVICE_ROOT", root.path().toLocal8Bit());
+    // No compositor here: the "mkdir" call fails at once and never reaches a real bus.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/zelvik-test-bus");
+    QVERIFY(QDir().mkpath(HttpRequest::tempDirectory()));
+    QVERIFY(HttpRequest::tempDirectory().startsWith(root.path()));
+}
+
+TestHttpRequest::Fed TestHttpRequest::feed(const QByteArray& data, int step, int maxSize, int maxMultiPartSize)
+{
+    RawClient* client = nullptr;
+    QTcpSocket socket;
+    socket.setSocketDescriptor(RawClient::socketPair(&client));
+    std::unique_ptr<RawClient> owner(client);
+    Fed fed;
+    fed.request.reset(new HttpRequest(maxSize, maxMultiPartSize));
+    HttpRequest& request = *fed.request;
+    auto final = [&]() { return request.getStatus() == HttpRequest::complete || request.getStatus() == HttpRequest::abort; };
+    for (int offset = 0; offset < data.size() && !final(); offset += step) {
+        client->send(data.mid(offset, step));
+        socket.waitForReadyRead(1000);
+        while (socket.bytesAvailable() && !final())
+            request.readFromSocket(&socket);
+    }
+    client->shutdownWrite();
+    while (socket.waitForReadyRead(20)) {
+    }
+    fed.leftOver = socket.bytesAvailable();
+    return fed;
+}
+
+QStringList TestHttpRequest::tempFiles() const
+{
+    return QDir(HttpRequest::tempDirectory()).entryList(QDir::Files | QDir::Hidden);
+}
+
+void TestHttpRequest::parse_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<HttpRequest::RequestStatus>("status");
+    QTest::addColumn<QByteArray>("summary");
+    QTest::addColumn<QByteArray>("warning");
+
+    const auto complete = HttpRequest::complete;
+    const auto abort = HttpRequest::abort;
+    const auto waiting = HttpRequest::waitForRequest;
+    QTest::newRow("query") << QByteArray("GET /a?x=1&y=%41+b HTTP/1.1\r\n\r\n") << complete
+                           << QByteArray("GET /a HTTP/1.1 x=1 y=A b") << QByteArray();
+    QTest::newRow("decoded path") << QByteArray("GET /a%20b+c HTTP/1.1\r\n\r\n") << complete
+                                  << QByteArray("GET /a b c HTTP/1.1") << QByteArray();
+    QTest::newRow("HTTP/1.0") << QByteArray("POST / HTTP/1.0\r\n\r\n") << complete << QByteArray("POST / HTTP/1.0")
+                              << QByteArray();
+    QTest::newRow("empty lines before request") << QByteArray("\r\n\r\nGET / HTTP/1.1\r\n\r\n") << complete
+                                                << QByteArray("GET / HTTP/1.1") << QByteArray();
+    QTest::newRow("two spaces") << QByteArray("GET  / HTTP/1.1\r\n\r\n") << abort << QByteArray()
+                                << QByteArray("HttpRequest: received broken HTTP request, invalid first line");
+    QTest::newRow("no version") << QByteArray("GET /\r\n\r\n") << abort << QByteArray()
+                                << QByteArray("HttpRequest: received broken HTTP request, invalid first line");
+    QTest::newRow("lower-case version") << QByteArray("GET / http/1.1\r\n\r\n") << abort << QByteArray()
+                                        << QByteArray("HttpRequest: received broken HTTP request, invalid first line");
+    QTest::newRow("form body") << QByteArray("POST /f?q=1 HTTP/1.1\r\nContent-Length: 7\r\n\r\na=1&b=2") << complete
+                               << QByteArray("POST /f HTTP/1.1 a=1 b=2 q=1 body=a=1&b=2") << QByteArray();
+    QTest::newRow("urlencoded body") << QByteArray("POST / HTTP/1.1\r\nContent-Type: application/x-www-form-urlencoded; "
+                                                   "charset=x\r\nContent-Length: 3\r\n\r\na=1")
+                                     << complete << QByteArray("POST / HTTP/1.1 a=1 body=a=1") << QByteArray();
+    QTest::newRow("text body") << QByteArray("POST / HTTP/1.1\r\nContent-Type: text/plain\r\nContent-Length: 3\r\n\r\na=1")
+                               << complete << QByteArray("POST / HTTP/1.1 body=a=1") << QByteArray();
+    QTest::newRow("parameter pieces") << QByteArray("GET /?&a&=v&%3D=%3d&b= x HTTP/1.1\r\n\r\n") << abort << QByteArray()
+                                      << QByteArray("HttpRequest: received broken HTTP request, invalid first line");
+    QTest::newRow("parameter forms") << QByteArray("GET /?&a&=v&%3D=%3d&b=+x+ HTTP/1.1\r\n\r\n") << complete
+                                     << QByteArray("GET / HTTP/1.1 =v === a= b= x ") << QByteArray();
+    QTest::newRow("duplicate equal lengths") << QByteArray("POST / HTTP/1.1\r\nContent-Length: 2\r\ncontent-length: 02\r\n\r\nab")
+                                             << complete << QByteArray("POST / HTTP/1.1 ab= body=ab") << QByteArray();
+    const QByteArray invalidLength("HttpRequest: received invalid content-length");
+    const char* badLengths[] = {"+5", "-1", "0x10", "5 5", "1e3", "2147483648", "99999999999999999999", "", "5\x01"};
+    for (const char* length : badLengths)
+        QTest::newRow(qPrintable(QString("content-length '%1'").arg(length)))
+            << QByteArray("POST / HTTP/1.1\r\nContent-Length: ") + length + "\r\n\r\nabcde" << abort << QByteArray()
+            << invalidLength;
+    QTest::newRow("different lengths") << QByteArray("POST / HTTP/1.1\r\nContent-Length: 2\r\nContent-Length: 3\r\n\r\nabc")
+                                       << abort << QByteArray() << invalidLength;
+    QTest::newRow("largest int length") << QByteArray("POST / HTTP/1.1\r\nContent-Length: 2147483647\r\n\r\nabc") << abort
+                                        << QByteArray() << QByteArray("HttpRequest: expected body is too large");
+    QTest::newRow("transfer-encoding") << QByteArray("POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n")
+                                       << abort << QByteArray()
+                                       << QByteArray("HttpRequest: transfer-encoding is not supported");
+    QTest::newRow("bare line feeds") << QByteArray("GET / HTTP/1.1\nHost: x\n\n") << waiting << QByteArray() << QByteArray();
+    QTest::newRow("bare line feed joins lines") << QByteArray("GET / HTTP/1.1\nHost: x\r\n\r\n") << abort << QByteArray()
+                                                << QByteArray("HttpRequest: received broken HTTP request, invalid first line");
+    QTest::newRow("header flood") << QByteArray("GET / HTTP/1.1\r\n") + QByteArray("X: y\r\n").repeated(4000) + "\r\n" << abort
+                                  << QByteArray() << QByteArray("HttpRequest: received too many bytes");
+    QTest::newRow("continuation flood") << QByteArray("GET / HTTP/1.1\r\nX: y\r\n") + QByteArray(" z\r\n").repeated(1000) + "\r\n"
+                                        << abort << QByteArray() << QByteArray("HttpRequest: received too many bytes");
+    QTest::newRow("empty line flood") << QByteArray("\r\n").repeated(9000) << abort << QByteArray()
+                                      << QByteArray("HttpRequest: received too many bytes");
+    QTest::newRow("endless line") << QByteArray(40000, 'G') << abort << QByteArray()
+                                  << QByteArray("HttpRequest: received too many bytes");
+    const char withNul[] = "GET /\0x HTTP/1.1\r\nA\0: b\r\n\r\n";
+    QTest::newRow("NUL bytes") << QByteArray(withNul, sizeof(withNul) - 1) << complete
+                               << QByteArray("GET /\0x HTTP/1.1", 16) << QByteArray();
+}
+
+void TestHttpRequest::parse()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(HttpRequest::RequestStatus, status);
+    QFETCH(QByteArray, summary);
+    QFETCH(QByteArray, warning);
+
+    for (int step : {input.size(), 1, 7}) {
+        if (!warning.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, warning.constData());
+        Fed fed = feed(input, step);
+        const HttpRequest& request = *fed.request;
+        QCOMPARE(request.getStatus(), status);
+        if (status != HttpRequest::complete)
+            continue;
+        QByteArray text = request.getMethod() + ' ' + request.getPath() + ' ' + request.getVersion();
+        const QMultiMap<QByteArray, QByteArray> parameters = request.getParameterMap();
+        for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it)
+            text += ' ' + it.key() + '=' + it.value();
+        if (!request.getBody().isEmpty())
+            text += " body=" + request.getBody();
+        QCOMPARE(text, summary);
+        QCOMPARE(fed.leftOver, 0);
+    }
+}
+
+void TestHttpRequest::headers()
+{
+    Fed fed = feed("GET / HTTP/1.1\r\nFoo:   bar  \r\n baz\r\nX-Empty:\r\nMulti: 1\r\nmulti: 2\r\n\r\n", 5);
+    const HttpRequest& request = *fed.request;
+    QCOMPARE(request.getStatus(), HttpRequest::complete);
+    for (const char* name : {"Foo", "foo", "FOO"})
+        QCOMPARE(request.getHeader(name), QByteArray("bar baz"));
+    QCOMPARE(request.getHeaders("foo"), (QList<QByteArray>{"bar baz", "bar"}));
+    QCOMPARE(request.getHeaders("Multi"), (QList<QByteArray>{"2", "1"}));
+    QVERIFY(request.getHeaderMap().contains("x-empty"));
+    QCOMPARE(request.getHeader("absent"), QByteArray());
+    QCOMPARE(request.getParameter("absent"), QByteArray());
+}
+
+void TestHttpRequest::bodyTooLargeAbortsBeforeBody()
+{
+    const QByteArray head = "POST / HTTP/1.1\r\nContent-Length: 100\r\n\r\n";
+    QTest::ignoreMessage(QtWarningMsg, "HttpRequest: expected body is too large");
+    Fed fed = feed(head + QByteArray(100, 'b'), head.size() + 100, head.size() + 99);
+    QCOMPARE(fed.request->getStatus(), HttpRequest::abort);
+    QCOMPARE(fed.leftOver, 100);
+
+    Fed fits = feed(head + QByteArray(100, 'b'), 9, head.size() + 100);
+    QCOMPARE(fits.request->getStatus(), HttpRequest::complete);
+    QCOMPARE(fits.request->getBody(), QByteArray(100, 'b'));
+}
+
+void TestHttpRequest::lineNeverReadPastLimit()
+{
+    QTest::ignoreMessage(QtWarningMsg, "HttpRequest: received too many bytes");
+    const QByteArray input = "GET /" + QByteArray(500, 'a') + " HTTP/1.1\r\n\r\n";
+    Fed fed = feed(input, input.size(), 100);
+    QCOMPARE(fed.request->getStatus(), HttpRequest::abort);
+    QCOMPARE(fed.leftOver, input.size() - 101);
+}
+
+void TestHttpRequest::urlDecode_data()
+{
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<QByteArray>("decoded");
+    QTest::newRow("plus") << QByteArray("a+b") << QByteArray("a b");
+    QTest::newRow("encoded plus") << QByteArray("%2B") << QByteArray("+");
+    QTest::newRow("not hex") << QByteArray("%zz%4") << QByteArray("%zz%4");
+    QTest::newRow("percent at end") << QByteArray("a%") << QByteArray("a%");
+    QTest::newRow("encoded percent stays") << QByteArray("%2541") << QByteArray("%41");
+    QTest::newRow("space is not a digit") << QByteArray("%+1") << QByteArray("% 1");
+    QTest::newRow("sign is not a digit") << QByteArray("%-1") << QByteArray("%-1");
+    QTest::newRow("binary") << QByteArray("%00%ff%FF") << QByteArray("\0\xff\xff", 3);
+}
+
+void TestHttpRequest::urlDecode()
+{
+    QFETCH(QByteArray, source);
+    QFETCH(QByteArray, decoded);
+    QCOMPARE(HttpRequest::urlDecode(source), decoded);
+}
+
+void TestHttpRequest::cookies()
+{
+    Fed fed = feed("GET / HTTP/1.1\r\nCookie: a=1; b=\"x;y\"; c\r\nCookie: a=2\r\n\r\n", 64);
+    HttpRequest& request = *fed.request;
+    QCOMPARE(request.getStatus(), HttpRequest::complete);
+    QCOMPARE(request.getCookieMap().size(), 3);
+    QCOMPARE(request.getCookie("b"), QByteArray("x;y"));
+    QCOMPARE(request.getCookie("c"), QByteArray(""));
+    QVERIFY(request.getCookie("a") == "1" || request.getCookie("a") == "2");
+    QVERIFY(request.getHeader("cookie").isEmpty());
+}
+
+static QByteArray multipartRequest(const QByteArray& body, const QByteArray& contentType = "multipart/form-data; boundary=XyZ")
+{
+    return "POST /upload HTTP/1.1\r\nContent-Type: " + contentType + "\r\nContent-Length: " + QByteArray::number(body.size())
+           + "\r\n\r\n" + body;
+}
+
+void TestHttpRequest::multipart_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<HttpRequest::RequestStatus>("status");
+    QTest::addColumn<QByteArrayList>("parameters");
+    QTest::addColumn<QByteArrayList>("files");
+    QTest::addColumn<QByteArray>("warning");
+
+    const auto complete = HttpRequest::complete;
+    const QByteArray text = "--XyZ\r\nContent-Disposition: form-data; name=\"t\"\r\n\r\nhello\r\n";
+    const QByteArray binary("\r\n\0\xff--XyZ no\r\n-", 15);
+    const QByteArray file = "--XyZ\r\nContent-Disposition: form-data; name=\"file\"; filename=\"f.bin\"\r\n"
+                            "Content-Type: application/octet-stream\r\n\r\n" + binary + "\r\n";
+    QTest::newRow("text and file") << multipartRequest(text + file + "--XyZ--\r\n") << complete
+                                   << QByteArrayList{"file=f.bin", "t=hello"} << QByteArrayList{"file=" + binary}
+                                   << QByteArray();
+    QTest::newRow("quoted boundary") << multipartRequest(text + "--XyZ--\r\n", "multipart/form-data; boundary=\"XyZ\"")
+                                     << complete << QByteArrayList{"t=hello"} << QByteArrayList{} << QByteArray();
+    QTest::newRow("file without data") << multipartRequest("--XyZ\r\nContent-Disposition: form-data; name=\"f\"; "
+                                                           "filename=\"e\"\r\n\r\n--XyZ--\r\n")
+                                       << complete << QByteArrayList{} << QByteArrayList{}
+                                       << QByteArray("HttpRequest: format error, unexpected end of file data");
+    QTest::newRow("empty file") << multipartRequest("--XyZ\r\nContent-Disposition: form-data; name=\"f\"; "
+                                                    "filename=\"e\"\r\n\r\n\r\n--XyZ--\r\n")
+                                << complete << QByteArrayList{"f=e"} << QByteArrayList{"f="} << QByteArray();
+    QTest::newRow("missing final boundary") << multipartRequest(text + file) << complete << QByteArrayList{"t=hello"}
+                                            << QByteArrayList{} << QByteArray();
+    QTest::newRow("no boundary at all") << multipartRequest("just some bytes\r\n\r\nmore") << complete << QByteArrayList{}
+                                        << QByteArrayList{} << QByteArray();
+    QTest::newRow("wrong boundary") << multipartRequest(text + file, "multipart/form-data; boundary=Other") << complete
+                                    << QByteArrayList{} << QByteArrayList{} << QByteArray();
+    QTest::newRow("repeated boundaries") << multipartRequest("--XyZ\r\n--XyZ\r\n--XyZ\r\n" + text.mid(7) + "--XyZ\r\n--XyZ--\r\n")
+                                         << complete << QByteArrayList{"t=hello"} << QByteArrayList{} << QByteArray();
+    QTest::newRow("line feed only") << multipartRequest("--XyZ\nContent-Disposition: form-data; name=\"t\"\n\nv\n--XyZ--")
+                                    << complete << QByteArrayList{"t=v"} << QByteArrayList{} << QByteArray();
+    QTest::newRow("field value ends in line feed") << multipartRequest("--XyZ\r\nContent-Disposition: form-data; name=\"t\"\r\n\r\n"
+                                                                       "ab\n--XyZ--\r\n")
+                                                   << complete << QByteArrayList{"t=ab"} << QByteArrayList{} << QByteArray();
+    QTest::newRow("two files same field") << multipartRequest(file + file + "--XyZ--\r\n") << complete
+                                          << QByteArrayList{"file=f.bin", "file=f.bin"} << QByteArrayList{"file=" + binary}
+                                          << QByteArray();
+    QTest::newRow("part without name dropped") << multipartRequest("--XyZ\r\nContent-Disposition: form-data\r\n\r\nxx\r\n" + text
+                                                                   + "--XyZ--")
+                                               << complete << QByteArrayList{"t=hello"} << QByteArrayList{} << QByteArray();
+    QTest::newRow("unsupported disposition") << multipartRequest("--XyZ\r\nContent-Disposition: attachment; name=\"a\"\r\n\r\n"
+                                                                 "x\r\n--XyZ--")
+                                             << complete << QByteArrayList{} << QByteArrayList{} << QByteArray();
+    // A line longer than 64 KiB whose second 64 KiB piece starts like a delimiter.
+    const QByteArray longLine = QByteArray(65536, 'L') + "--XyZ--" + QByteArray(70000, 'M');
+    QTest::newRow("long line") << multipartRequest("--XyZ\r\nContent-Disposition: form-data; name=\"f\"; filename=\"l\"\r\n\r\n"
+                                                   + longLine + "\r\n--XyZ--\r\n")
+                               << complete << QByteArrayList{"f=l"} << QByteArrayList{"f=" + longLine} << QByteArray();
+    QTest::newRow("huge header line") << multipartRequest("--XyZ\r\nX: " + QByteArray(200000, 'h') + "\r\n" + text.mid(7)
+                                                          + "--XyZ--")
+                                      << complete << QByteArrayList{"t=hello"} << QByteArrayList{} << QByteArray();
+    QTest::newRow("form field over the request limit") << multipartRequest("--XyZ\r\nContent-Disposition: form-data; name=\"t\"\r\n\r\n"
+                                                                           + QByteArray(20000, 'v') + "\r\n--XyZ--")
+                                                       << HttpRequest::abort << QByteArrayList{} << QByteArrayList{}
+                                                       << QByteArray("HttpRequest: received too many bytes");
+    QTest::newRow("no content-length") << QByteArray("POST / HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=b\r\n\r\n")
+                                       << complete << QByteArrayList{} << QByteArrayList{} << QByteArray();
+}
+
+void TestHttpRequest::multipart()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(HttpRequest::RequestStatus, status);
+    QFETCH(QByteArrayList, parameters);
+    QFETCH(QByteArrayList, files);
+    QFETCH(QByteArray, warning);
+
+    for (int step : {input.size(), 3}) {
+        if (step < input.size() && input.size() > 1000)
+            step = 4099;
+        if (!warning.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, warning.constData());
+        Fed fed = feed(input, step);
+        const HttpRequest& request = *fed.request;
+        QCOMPARE(request.getStatus(), status);
+        QByteArrayList gotParameters;
+        const QMultiMap<QByteArray, QByteArray> map = request.getParameterMap();
+        for (auto it = map.constBegin(); it != map.constEnd(); ++it)
+            gotParameters << it.key() + '=' + it.value();
+        QCOMPARE(gotParameters, parameters);
+        for (const QByteArray& expected : files) {
+            const QByteArray name = expected.left(expected.indexOf('='));
+            QFile* file = request.getUploadedFile(name);
+            QVERIFY(file);
+            QVERIFY(file->isOpen());
+            QCOMPARE(file->pos(), 0);
+            QVERIFY(file->fileName().startsWith(HttpRequest::tempDirectory() + "/."));
+            QCOMPARE(file->readAll(), expected.mid(name.size() + 1));
+        }
+        QCOMPARE(request.getBody(), QByteArray());
+        fed.request.reset();
+        QCOMPARE(tempFiles(), QStringList());
+    }
+}
+
+void TestHttpRequest::multipartSizeLimit_data()
+{
+    QTest::addColumn<int>("extra");
+    QTest::addColumn<HttpRequest::RequestStatus>("status");
+    QTest::newRow("one below the limit") << -1 << HttpRequest::complete;
+    QTest::newRow("exactly the limit") << 0 << HttpRequest::abort;
+    QTest::newRow("announced above the limit") << 1 << HttpRequest::abort;
+}
+
+void TestHttpRequest::multipartSizeLimit()
+{
+    QFETCH(int, extra);
+    QFETCH(HttpRequest::RequestStatus, status);
+    const int limit = 5000;
+    const QByteArray start = "--XyZ\r\nContent-Disposition: form-data; name=\"f\"; filename=\"x\"\r\n\r\n";
+    const QByteArray end = "\r\n--XyZ--\r\n";
+    const QByteArray body = start + QByteArray(limit + extra - start.size() - end.size(), 'd') + end;
+    QCOMPARE(body.size(), limit + extra);
+    if (extra == 0)
+        QTest::ignoreMessage(QtWarningMsg, "HttpRequest: received too many multipart bytes");
+    if (extra > 0)
+        QTest::ignoreMessage(QtWarningMsg, "HttpRequest: expected multipart body is too large");
+    Fed fed = feed(multipartRequest(body), 1000, 16000, limit);
+    QCOMPARE(fed.request->getStatus(), status);
+    if (extra == 0)
+        QCOMPARE(fed.leftOver, 0);
+    fed.request.reset();
+    QCOMPARE(tempFiles(), QStringList());
+}
+
+void TestHttpRequest::uploadedFileRemovedUnlessMoved()
+{
+    const QByteArray body = "--XyZ\r\nContent-Disposition: form-data; name=\"a\"; filename=\"a\"\r\n\r\nA\r\n"
+                            "--XyZ\r\nContent-Disposition: form-data; name=\"b\"; filename=\"b\"\r\n\r\nB\r\n--XyZ--\r\n";
+    Fed fed = feed(multipartRequest(body), 10000);
+    QFile* a = fed.request->getUploadedFile("a");
+    QFile* b = fed.request->getUploadedFile("b");
+    QVERIFY(a && b);
+    QVERIFY(a->fileName() != b->fileName());
+    const QString moved = root.path() + "/moved";
+    QVERIFY(QFile::rename(a->fileName(), moved));
+    QCOMPARE(tempFiles().size(), 1);
+    fed.request.reset();
+    QCOMPARE(tempFiles(), QStringList());
+    QFile kept(moved);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("A"));
+}
+
+void TestHttpRequest::missingTempDirectoryAborts()
+{
+    QVERIFY(QDir(HttpRequest::tempDirectory()).removeRecursively());
+    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^HttpRequest: cannot create temp file "));
+    QTest::ignoreMessage(QtWarningMsg, "HttpRequest: cannot store multipart body");
+    Fed fed = feed(multipartRequest("--XyZ\r\n\r\n--XyZ--"), 1000);
+    QCOMPARE(fed.request->getStatus(), HttpRequest::abort);
+    QVERIFY(QDir().mkpath(HttpRequest::tempDirectory()));
+}
+
+QTEST_GUILESS_MAIN(TestHttpRequest)
+#include "tst_httprequest.moc"

@@ -1,0 +1,170 @@
+#include "httpcookie.h"
+#include "httpresponse.h"
+#include "rawclient.h"
+
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <thread>
+
+using tarsel::HttpCookie;
+using tarsel::HttpResponse;
+
+class TestHttpResponse : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void bytesOnTheWire_data();
+    void bytesOnTheWire();
+    void statusAfterHeadersIsIgnored();
+    void redirect();
+    void largeBodyReachesSlowClient();
+    void vanishedClient();
+
+private:
+    QTcpSocket* socket = nullptr;
+    RawClient* client = nullptr;
+};
+
+void TestHttpResponse::init()
+{
+    const int fd = RawClient::socketPair(&client);
+    socket = new QTcpSocket();
+    QVERIFY(socket->setSocketDescriptor(fd));
+}
+
+void TestHttpResponse::cleanup()
+{
+    delete socket;
+    delete client;
+    socket = nullptr;
+    client = nullptr;
+}
+
+void TestHttpResponse::bytesOnTheWire_data()
+{
+    // headers: "Name=Value"; cookies: "name=value=path"; parts: every part but the last is
+    // written without lastPart, the last one with lastPart.
+    QTest::addColumn<QByteArrayList>("headers");
+    QTest::addColumn<QByteArrayList>("cookies");
+    QTest::addColumn<QByteArrayList>("parts");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("empty last part") << QByteArrayList{} << QByteArrayList{} << QByteArrayList{""}
+                                     << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+    QTest::newRow("one part") << QByteArrayList{"Content-Type=text/plain"} << QByteArrayList{} << QByteArrayList{"abc"}
+                              << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 3\r\nContent-Type: text/plain\r\n\r\nabc");
+    QTest::newRow("content length replaced") << QByteArrayList{"Content-Length=99"} << QByteArrayList{} << QByteArrayList{"ab"}
+                                             << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nab");
+    QTest::newRow("chunked") << QByteArrayList{} << QByteArrayList{} << QByteArrayList{"abcdefghijklmnopqrstuvwxyz", ""}
+                             << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                           "1a\r\nabcdefghijklmnopqrstuvwxyz\r\n0\r\n\r\n");
+    QTest::newRow("chunked with data in last part") << QByteArrayList{} << QByteArrayList{} << QByteArrayList{"a", "", "bc"}
+                                                    << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                                                  "1\r\na\r\n2\r\nbc\r\n0\r\n\r\n");
+    QTest::newRow("Connection close is raw") << QByteArrayList{"Connection=close"} << QByteArrayList{} << QByteArrayList{"a", "b"}
+                                             << QByteArray("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nab");
+    QTest::newRow("connection Close is raw") << QByteArrayList{"connection=Close"} << QByteArrayList{} << QByteArrayList{"a", "b"}
+                                             << QByteArray("HTTP/1.1 200 OK\r\nconnection: Close\r\n\r\nab");
+    QTest::newRow("Connection keep-alive is chunked") << QByteArrayList{"Connection=keep-alive"} << QByteArrayList{}
+                                                      << QByteArrayList{"a", ""}
+                                                      << QByteArray("HTTP/1.1 200 OK\r\nConnection: keep-alive\r\n"
+                                                                    "Transfer-Encoding: chunked\r\n\r\n1\r\na\r\n0\r\n\r\n");
+    QTest::newRow("header order") << QByteArrayList{"x-lower=1", "Content-Type=t", "Connection=c"} << QByteArrayList{}
+                                  << QByteArrayList{""}
+                                  << QByteArray("HTTP/1.1 200 OK\r\nConnection: c\r\nContent-Length: 0\r\nContent-Type: t\r\n"
+                                                "x-lower: 1\r\n\r\n");
+    QTest::newRow("header replaced") << QByteArrayList{"A=1", "A=2"} << QByteArrayList{} << QByteArrayList{""}
+                                     << QByteArray("HTTP/1.1 200 OK\r\nA: 2\r\nContent-Length: 0\r\n\r\n");
+    QTest::newRow("cookies after headers, by name") << QByteArrayList{"Z=z"} << QByteArrayList{"b=2=/", "a=1=", "b=3="}
+                                                    << QByteArrayList{""}
+                                                    << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nZ: z\r\n"
+                                                                  "Set-Cookie: a=1; Version=1\r\nSet-Cookie: b=3; Version=1\r\n\r\n");
+    QTest::newRow("cookie without name ignored") << QByteArrayList{} << QByteArrayList{"=1="} << QByteArrayList{""}
+                                                 << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+    const QByteArray big(70000, 'x');
+    QTest::newRow("large chunk") << QByteArrayList{} << QByteArrayList{} << QByteArrayList{big, ""}
+                                 << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n11170\r\n") + big
+                                        + "\r\n0\r\n\r\n";
+}
+
+void TestHttpResponse::bytesOnTheWire()
+{
+    QFETCH(QByteArrayList, headers);
+    QFETCH(QByteArrayList, cookies);
+    QFETCH(QByteArrayList, parts);
+    QFETCH(QByteArray, expected);
+
+    HttpResponse response(socket);
+    for (const QByteArray& header : headers) {
+        const int eq = header.indexOf('=');
+        response.setHeader(header.left(eq), header.mid(eq + 1));
+    }
+    for (const QByteArray& cookie : cookies) {
+        const QByteArrayList fields = cookie.split('=');
+        response.setCookie(HttpCookie(fields.at(0), fields.at(1), 0, fields.at(2)));
+    }
+    for (int i = 0; i < parts.size(); ++i) {
+        QVERIFY(!response.hasSentLastPart());
+        response.write(parts.at(i), i == parts.size() - 1);
+    }
+    QVERIFY(response.hasSentLastPart());
+    QCOMPARE(client->receive(expected.size() + 1, 100), expected);
+}
+
+void TestHttpResponse::statusAfterHeadersIsIgnored()
+{
+    HttpResponse response(socket);
+    response.setStatus(404, "Not Found");
+    QCOMPARE(response.getStatusCode(), 404);
+    response.write("a");
+    response.setStatus(500, "Oops");
+    QCOMPARE(response.getStatusCode(), 404);
+    response.write("", true);
+    QCOMPARE(client->receive(1000, 100),
+             QByteArray("HTTP/1.1 404 Not Found\r\nTransfer-Encoding: chunked\r\n\r\n1\r\na\r\n0\r\n\r\n"));
+}
+
+void TestHttpResponse::redirect()
+{
+    HttpResponse response(socket);
+    response.redirect("/elsewhere");
+    QVERIFY(response.hasSentLastPart());
+    QCOMPARE(client->receive(1000, 100),
+             QByteArray("HTTP/1.1 303 See Other\r\nContent-Length: 8\r\nLocation: /elsewhere\r\n\r\nRedirect"));
+}
+
+// The socket's buffer stays small while the client reads slowly, and every byte arrives.
+void TestHttpResponse::largeBodyReachesSlowClient()
+{
+    const QByteArray body = QByteArray(3 * 1024 * 1024, 'y') + "end";
+    const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n";
+    QByteArray received;
+    std::thread reader([&]() {
+        RawClient* c = client;
+        received = c->receive(head.size() + body.size(), 20000);
+    });
+    HttpResponse response(socket);
+    response.write(body, true);
+    while (socket->bytesToWrite() > 0 && socket->waitForBytesWritten(5000)) {
+    }
+    reader.join();
+    QCOMPARE(received.size(), head.size() + body.size());
+    QVERIFY(received == head + body);
+}
+
+void TestHttpResponse::vanishedClient()
+{
+    HttpResponse response(socket);
+    QVERIFY(response.isConnected());
+    client->close();
+    response.write(QByteArray(200000, 'z'));
+    response.write("more", true);
+    QVERIFY(response.hasSentLastPart());
+    QTRY_VERIFY(!response.isConnected());
+}
+
+QTEST_GUILESS_MAIN(TestHttpResponse)
+#include "tst_httpresponse.moc"
