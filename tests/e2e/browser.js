@@ -1,0 +1,44 @@
+// Headless Debian Chromium through playwright-core, and small waiting helpers.
+'use strict';
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const { chromium } = require('playwright-core');
+
+const ARGS = ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+  '--disable-background-networking', '--disable-component-update', '--disable-sync'];
+
+// Playwright gives the browser a fresh, empty profile folder of its own at every launch.
+function launch() {
+  return chromium.launch({
+    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+    headless: true,
+    args: ARGS,
+  });
+}
+
+function newContext(browser) {
+  return browser.newContext({ viewport: { width: 1400, height: 900 }, acceptDownloads: true });
+}
+
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+// Polls `check` until it returns a truthy value; fails with `what` after `ms`.
+async function waitFor(check, what, ms = 5000) {
+  const end = Date.now() + ms;
+  for (;;) {
+    const value = await check();
+    if (value) return value;
+    if (Date.now() > end) throw new Error('timed out waiting for ' + what);
+    await sleep(20);
+  }
+}
+
+// Folder for files a person may want to look at after a run (screenshots).
+function artifactDir() {
+  const dir = process.env.ZELVIK_E2E_ARTIFACTS || path.join(os.tmpdir(), 'zelvik-e2e-artifacts');
+  fs.mkdirSync(dir, { recursive: true });
+  return dir;
+}
+
+module.exports = { launch, newContext, sleep, waitFor, artifactDir };

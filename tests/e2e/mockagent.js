@@ -1,0 +1,127 @@
+// A stand-in for the agent on loopback: serves the inspector page, canned screenshot and
+// layout answers, and records every request the page makes.
+'use strict';
+const http = require('http');
+const fs = require('fs');
+const path = require('path');
+const zlib = require('zlib');
+
+const WEBSITE = path.join(__dirname, '..', '..', 'zelvik_support_server', 'website');
+
+function crc32(bytes) {
+  let crc = 0xffffffff;
+  for (const byte of bytes) {
+    crc ^= byte;
+    for (let k = 0; k < 8; k++) crc = crc & 1 ? 0xedb88320 ^ (crc >>> 1) : crc >>> 1;
+  }
+  return (crc ^ 0xffffffff) >>> 0;
+}
+
+function pngChunk(type, data) {
+  const head = Buffer.alloc(4);
+  head.writeUInt32BE(data.length);
+  const body = Buffer.concat([Buffer.from(type, 'latin1'), data]);
+  const crc = Buffer.alloc(4);
+  crc.writeUInt32BE(crc32(body));
+  return Buffer.concat([head, body, crc]);
+}
+
+// An RGB PNG of the given size; colour(x, y) returns [r, g, b].
+function makePng(width, height, colour) {
+  const header = Buffer.alloc(13);
+  header.writeUInt32BE(width, 0);
+  header.writeUInt32BE(height, 4);
+  header[8] = 8;
+  header[9] = 2;
+  const rows = Buffer.alloc(height * (width * 3 + 1));
+  for (let y = 0; y < height; y++) {
+    for (let x = 0; x < width; x++) {
+      const [r, g, b] = colour(x, y);
+      const at = y * (width * 3 + 1) + 1 + x * 3;
+      rows[at] = r;
+      rows[at + 1] = g;
+      rows[at + 2] = b;
+    }
+  }
+  return Buffer.concat([Buffer.from([137, 80, 78, 71, 13, 10, 26, 10]), pngChunk('IHDR', header),
+    pngChunk('IDAT', zlib.deflateSync(rows)), pngChunk('IEND', Buffer.alloc(0))]);
+}
+
+function pngSize(bytes) {
+  return { width: bytes.readUInt32BE(16), height: bytes.readUInt32BE(20) };
+}
+
+class MockAgent {
+  constructor() {
+    this.requests = [];
+    this.answers = new Map();
+    this.delays = new Map();
+    this.server = http.createServer((request, response) => this.serve(request, response));
+  }
+
+  start() {
+    return new Promise((resolve) => this.server.listen(0, '127.0.0.1', () => {
+      this.url = 'http://127.0.0.1:' + this.server.address().port + '/';
+      resolve(this);
+    }));
+  }
+
+  stop() {
+    this.server.closeAllConnections();
+    return new Promise((resolve) => this.server.close(resolve));
+  }
+
+  // Fixed answer for a path: { status, body } or a function of the parsed URL returning one.
+  answer(pathName, answer) {
+    this.answers.set(pathName, answer);
+  }
+
+  delay(pathName, ms) {
+    this.delays.set(pathName, ms);
+  }
+
+  setScreen(png) {
+    const { width, height } = pngSize(png);
+    this.answer('/getScreenShot', { body: png.toString('base64') + ',' + height + ',' + width });
+  }
+
+  setLayout(xml) {
+    this.answer('/getLayoutXML', { body: xml });
+  }
+
+  // Requests whose path is one of the given ones (all when none given), in arrival order.
+  made(...paths) {
+    return this.requests.filter((r) => paths.length === 0 || paths.includes(r.path));
+  }
+
+  clear() {
+    this.requests.length = 0;
+  }
+
+  serve(request, response) {
+    const url = new URL(request.url, 'http://mock');
+    const record = {
+      path: url.pathname, query: url.search, params: [...url.searchParams], headers: request.headers,
+      answered: false,
+    };
+    this.requests.push(record);
+    let answer = this.answers.get(url.pathname);
+    if (typeof answer === 'function') answer = answer(url);
+    if (!answer && (url.pathname === '/' || url.pathname === '/main.js')) {
+      const file = url.pathname === '/' ? 'index.html' : 'main.js';
+      answer = { body: fs.readFileSync(path.join(WEBSITE, file)), type: null };
+    }
+    answer = answer || { body: '' };
+    const send = () => {
+      const headers = {};
+      if (answer.type !== null) headers['Content-Type'] = answer.type || 'text/plain; charset=UTF-8';
+      response.writeHead(answer.status || 200, headers);
+      response.end(answer.body, () => { record.answered = true; });
+    };
+    const ms = this.delays.get(url.pathname) || 0;
+    if (ms > 0) setTimeout(send, ms);
+    else send();
+  }
+}
+
+module.exports = { MockAgent, makePng, pngSize };
