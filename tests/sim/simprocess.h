@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QDBusMessage>
+#include <QProcess>
+#include <QStringList>
+#include <QVariantList>
+
+// Runs orvana-sim on the test's private system bus (the buses and the device root come from
+// scripts/phone-env) and offers blocking calls that keep the test's event loop running, so
+// objects the test itself exports on the bus can answer meanwhile.
+class SimProcess
+{
+public:
+    SimProcess();
+    ~SimProcess();
+
+    // Starts orvana-sim (or `program`) with extra "NAME=value" environment entries and waits
+    // until it owns its names.
+    bool start(const QStringList& environment = QStringList(), const QString& program = QString());
+    void stop();
+    qint64 pid() const;
+
+    static QString defaultProgram();
+    static QString root();
+    static QString logPath();
+    static QString logText();
+
+    static QDBusMessage call(const QString& service, const QString& path, const QString& interface,
+                             const QString& method, const QVariantList& args = QVariantList());
+    static QDBusMessage compositor(const QString& interface, const QString& method,
+                                   const QVariantList& args = QVariantList());
+    static QDBusMessage zelvik(const QString& method, const QVariantList& args = QVariantList());
+    static QDBusMessage system(const QString& method, const QVariantList& args = QVariantList());
+    // The first reply argument, or an invalid variant on error.
+    static QVariant value(const QDBusMessage& reply);
+
+private:
+    QProcess m_process;
+};
