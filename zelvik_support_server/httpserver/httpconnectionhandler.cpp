@@ -35,6 +35,8 @@ HttpConnectionHandler::HttpConnectionHandler(const QSettings* settings, HttpRequ
     Q_ASSERT_X(requestHandler != nullptr, "HttpConnectionHandler", "requestHandler!=nullptr");
     this->settings = settings;
     this->requestHandler = requestHandler;
+    // The descriptor reaches handleConnection() through a queued call.
+    qRegisterMetaType<tSocketDescriptor>("tSocketDescriptor");
 
     thread = new QThread();
     thread->start();

@@ -32,7 +32,7 @@ public:
     void setBusy();
 
 public slots:
-    void handleConnection(tarsel::tSocketDescriptor socketDescriptor);
+    void handleConnection(tSocketDescriptor socketDescriptor);
 
 private slots:
     void readTimeout();

@@ -28,7 +28,7 @@ protected:
     void incomingConnection(tSocketDescriptor socketDescriptor) override;
 
 signals:
-    void handleConnection(tarsel::tSocketDescriptor socketDescriptor);
+    void handleConnection(tSocketDescriptor socketDescriptor);
 
 private:
     void answerTooManyConnections(tSocketDescriptor socketDescriptor);
