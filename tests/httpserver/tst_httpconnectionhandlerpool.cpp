@@ -1,0 +1,292 @@
+#include "httpconnectionhandler.h"
+#include "httpconnectionhandlerpool.h"
+#include "httplistener.h"
+#include "rawclient.h"
+#include "testrequesthandler.h"
+
+#include <QMutex>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+using tarsel::HttpConnectionHandler;
+using tarsel::HttpConnectionHandlerPool;
+using tarsel::HttpListener;
+
+namespace {
+
+const QByteArray HELLO = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello";
+const QByteArray TOO_MANY = "HTTP/1.1 503 too many connections\r\nConnection: close\r\n\r\nToo many connections\r\n";
+
+// Lines of the server's log, recorded while a test looks at them.
+QMutex logMutex;
+QStringList logLines;
+QtMessageHandler previousHandler = nullptr;
+
+void recordMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    {
+        QMutexLocker locker(&logMutex);
+        logLines << message;
+    }
+    if (type != QtDebugMsg)
+        previousHandler(type, context, message);
+}
+
+QStringList linesMatching(const QString& pattern)
+{
+    QMutexLocker locker(&logMutex);
+    return logLines.filter(QRegularExpression(pattern));
+}
+
+} // namespace
+
+class TestHttpConnectionHandlerPool : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void moreConnectionsThanHandlers();
+    void noHandlersAtAll();
+    void idleHandlersTrimmedOnePerTick();
+    void busyHandlerNeverRemoved();
+    void secondConnectionGetsSecondHandler();
+    void closeThenListen();
+    void portAlreadyTaken();
+    void tls();
+    void tlsNeedsBothFiles();
+    void unreadableCertificate();
+
+private:
+    std::unique_ptr<RawClient> served(quint16 port);
+
+    QTemporaryDir root;
+    QSettings* settings = nullptr;
+    TestRequestHandler requestHandler;
+};
+
+void TestHttpConnectionHandlerPool::initTestCase()
+{
+    QVERIFY(root.isValid());
+    previousHandler = qInstallMessageHandler(recordMessage);
+    QLoggingCategory::setFilterRules("tarsel.httpserver.debug=true");
+}
+
+void TestHttpConnectionHandlerPool::init()
+{
+    QFile::remove(root.filePath("settings.ini"));
+    settings = new QSettings(root.filePath("settings.ini"), QSettings::IniFormat);
+    settings->setValue("host", "127.0.0.1");
+    settings->setValue("readTimeout", 5000);
+    QMutexLocker locker(&logMutex);
+    logLines.clear();
+}
+
+void TestHttpConnectionHandlerPool::cleanup()
+{
+    delete settings;
+    settings = nullptr;
+}
+
+// A connection whose request was answered, so a handler holds it.
+std::unique_ptr<RawClient> TestHttpConnectionHandlerPool::served(quint16 port)
+{
+    std::unique_ptr<RawClient> client(new RawClient());
+    if (!client->connectTo(port) || !client->send("GET /fixed HTTP/1.1\r\n\r\n") || client->receiveResponse() != HELLO)
+        return nullptr;
+    return client;
+}
+
+void TestHttpConnectionHandlerPool::moreConnectionsThanHandlers()
+{
+    settings->setValue("maxThreads", 100);
+    HttpListener listener(settings, &requestHandler);
+    QVERIFY(listener.isListening());
+    std::vector<std::unique_ptr<RawClient>> clients;
+    for (int i = 0; i < 100; ++i) {
+        clients.push_back(served(listener.serverPort()));
+        QVERIFY2(clients.back(), qPrintable(QString("connection %1").arg(i)));
+    }
+    RawClient extra;
+    QVERIFY(extra.connectTo(listener.serverPort()));
+    QVERIFY(extra.send("GET /fixed HTTP/1.1\r\n\r\n"));
+    bool closed = false;
+    QCOMPARE(extra.receiveUntilClosed(3000, &closed), TOO_MANY);
+    QVERIFY(closed);
+    for (int i : {0, 50, 99}) {
+        QVERIFY(clients[i]->send("GET /fixed HTTP/1.1\r\n\r\n"));
+        QCOMPARE(clients[i]->receiveResponse(), HELLO);
+    }
+    // A freed handler serves the next connection.
+    clients[7].reset();
+    QTRY_VERIFY(served(listener.serverPort()) != nullptr);
+}
+
+void TestHttpConnectionHandlerPool::noHandlersAtAll()
+{
+    settings->setValue("maxThreads", 0);
+    HttpListener listener(settings, &requestHandler);
+    for (int i = 0; i < 3; ++i) {
+        RawClient client;
+        QVERIFY(client.connectTo(listener.serverPort()));
+        bool closed = false;
+        QCOMPARE(client.receiveUntilClosed(3000, &closed), TOO_MANY);
+        QVERIFY(closed);
+    }
+    HttpConnectionHandlerPool pool(settings, &requestHandler);
+    QCOMPARE(pool.getConnectionHandler(), nullptr);
+}
+
+void TestHttpConnectionHandlerPool::idleHandlersTrimmedOnePerTick()
+{
+    settings->setValue("cleanupInterval", 100);
+    settings->setValue("minThreads", 2);
+    HttpListener listener(settings, &requestHandler);
+    {
+        std::vector<std::unique_ptr<RawClient>> clients;
+        for (int i = 0; i < 6; ++i) {
+            clients.push_back(served(listener.serverPort()));
+            QVERIFY(clients.back());
+        }
+        QCOMPARE(linesMatching("Removed connection handler").size(), 0);
+    }
+    const QString removed = "^HttpConnectionHandlerPool: Removed connection handler \\(0x[0-9a-f]+\\), pool size is now ";
+    QTRY_COMPARE_WITH_TIMEOUT(linesMatching(removed).size(), 4, 5000);
+    QTest::qWait(400);
+    const QStringList lines = linesMatching(removed);
+    QCOMPARE(lines.size(), 4);
+    for (int i = 0; i < 4; ++i)
+        QVERIFY2(lines[i].endsWith(QString::number(5 - i)), qPrintable(lines[i]));
+    QCOMPARE(linesMatching("HttpConnectionHandler \\(0x[0-9a-f]+\\): destroyed").size(), 4);
+}
+
+void TestHttpConnectionHandlerPool::busyHandlerNeverRemoved()
+{
+    settings->setValue("cleanupInterval", 50);
+    settings->setValue("minThreads", 0);
+    HttpListener listener(settings, &requestHandler);
+    std::vector<std::unique_ptr<RawClient>> clients;
+    for (int i = 0; i < 3; ++i)
+        clients.push_back(served(listener.serverPort()));
+    clients[1].reset();
+    QTRY_COMPARE(linesMatching("Removed connection handler").size(), 1);
+    QTest::qWait(300);
+    QCOMPARE(linesMatching("Removed connection handler").size(), 1);
+    for (int i : {0, 2}) {
+        QVERIFY(clients[i]->send("GET /fixed HTTP/1.1\r\n\r\n"));
+        QCOMPARE(clients[i]->receiveResponse(), HELLO);
+    }
+}
+
+void TestHttpConnectionHandlerPool::secondConnectionGetsSecondHandler()
+{
+    HttpListener listener(settings, &requestHandler);
+    auto handlers = [] { return linesMatching("handle new connection"); };
+    auto first = served(listener.serverPort());
+    auto second = served(listener.serverPort());
+    QVERIFY(first && second);
+    QCOMPARE(handlers().size(), 2);
+    QVERIFY(handlers()[0] != handlers()[1]);
+    const QString firstHandler = handlers()[0];
+    first.reset();
+    QTRY_COMPARE(linesMatching("disconnected\\(\\)").size(), 1);
+    auto third = served(listener.serverPort());
+    QVERIFY(third);
+    QCOMPARE(handlers().size(), 3);
+    QCOMPARE(handlers()[2], firstHandler);
+}
+
+void TestHttpConnectionHandlerPool::closeThenListen()
+{
+    HttpListener listener(settings, &requestHandler);
+    auto client = served(listener.serverPort());
+    QVERIFY(client);
+    const quint16 port = listener.serverPort();
+    listener.close();
+    QVERIFY(!listener.isListening());
+    QCOMPARE(linesMatching("^HttpListener: closed$").size(), 1);
+    QCOMPARE(linesMatching("^HttpConnectionHandlerPool \\(0x[0-9a-f]+\\): destroyed$").size(), 1);
+    bool closed = false;
+    client->receiveUntilClosed(2000, &closed);
+    QVERIFY(closed);
+    settings->setValue("port", port);
+    listener.listen();
+    QVERIFY(listener.isListening());
+    QVERIFY(served(port));
+}
+
+void TestHttpConnectionHandlerPool::portAlreadyTaken()
+{
+    HttpListener first(settings, &requestHandler);
+    settings->setValue("port", first.serverPort());
+    QTest::ignoreMessage(QtCriticalMsg,
+                         QRegularExpression(QString("^HttpListener: Cannot bind on port %1: .+").arg(first.serverPort())));
+    HttpListener second(settings, &requestHandler);
+    QVERIFY(!second.isListening());
+    QCOMPARE(linesMatching("Cannot bind").size(), 1);
+}
+
+static bool makeCertificate(const QString& folder)
+{
+    QProcess openssl;
+    openssl.setWorkingDirectory(folder);
+    openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "key.pem", "-out", "cert.pem",
+                              "-days", "2", "-subj", "/CN=127.0.0.1"});
+    return openssl.waitForFinished(60000) && openssl.exitCode() == 0;
+}
+
+// Runs curl while this thread's event loop keeps the listener going.
+static QByteArray curl(const QStringList& arguments)
+{
+    QProcess process;
+    process.start("curl", arguments);
+    QElapsedTimer timer;
+    timer.start();
+    while (process.state() != QProcess::NotRunning && timer.elapsed() < 30000) {
+        QCoreApplication::processEvents();
+        process.waitForFinished(5);
+    }
+    return process.readAllStandardOutput();
+}
+
+void TestHttpConnectionHandlerPool::tls()
+{
+    QVERIFY(makeCertificate(root.path()));
+    settings->setValue("sslKeyFile", "key.pem");
+    settings->setValue("sslCertFile", "cert.pem");
+    HttpListener listener(settings, &requestHandler);
+    QCOMPARE(linesMatching("^HttpConnectionHandlerPool: SSL settings loaded$").size(), 1);
+    const QString url = QString("https://127.0.0.1:%1/").arg(listener.serverPort());
+    // Several connections in turn: the handler's socket serves one TLS session after another.
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(curl({"-sk", url + "fixed"}), QByteArray("hello"));
+    QCOMPARE(curl({"-sk", url + "chunks", url + "fixed"}), QByteArray("part1part2endhello"));
+    QCOMPARE(curl({"-s", "--max-time", "5", QString("http://127.0.0.1:%1/fixed").arg(listener.serverPort())}), QByteArray());
+    QCOMPARE(curl({"-sk", url + "fixed"}), QByteArray("hello"));
+}
+
+void TestHttpConnectionHandlerPool::tlsNeedsBothFiles()
+{
+    settings->setValue("sslCertFile", "cert.pem");
+    HttpListener listener(settings, &requestHandler);
+    QCOMPARE(linesMatching("SSL|ssl").size(), 0);
+    QVERIFY(served(listener.serverPort()));
+}
+
+void TestHttpConnectionHandlerPool::unreadableCertificate()
+{
+    settings->setValue("sslKeyFile", "key.pem");
+    settings->setValue("sslCertFile", "missing.pem");
+    QTest::ignoreMessage(QtCriticalMsg, qPrintable("HttpConnectionHandlerPool: cannot open sslCertFile " + root.filePath("missing.pem")));
+    HttpListener listener(settings, &requestHandler);
+    QVERIFY(served(listener.serverPort()));
+}
+
+QTEST_GUILESS_MAIN(TestHttpConnectionHandlerPool)
+#include "tst_httpconnectionhandlerpool.moc"
