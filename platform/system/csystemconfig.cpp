@@ -2,6 +2,8 @@
 
 #include "simcall.h"
 
+#include <QDBusArgument>
+#include <QDBusMetaType>
 #include <QDBusVariant>
 
 namespace {
@@ -31,12 +33,18 @@ CSystemConfig::CSystemConfig(QObject* parent)
 
 QVariant CSystemConfig::value(const QString& domain, const QString& group, const QString& key) const
 {
-    // The answer is a list holding the value, empty when nothing is stored.
-    const QVariant reply = SimCall::first(SimCall::call(QStringLiteral("configValue"), {domain, group, key}));
-    if (reply.userType() != QMetaType::QVariantList)
+    // The answer (av) holds the value, or nothing when the store has none.
+    const QDBusMessage reply = SimCall::call(QStringLiteral("configValue"), {domain, group, key});
+    const QVariant list = SimCall::first(reply);
+    if (reply.signature() != QLatin1String("av") || list.userType() != qMetaTypeId<QDBusArgument>())
         return QVariant();
-    const QVariantList values = reply.toList();
-    return values.size() == 1 ? values.constFirst() : QVariant();
+    const QVariantList values = qdbus_cast<QVariantList>(list.value<QDBusArgument>());
+    if (values.size() != 1)
+        return QVariant();
+    QVariant value = values.constFirst();
+    if (value.userType() == qMetaTypeId<QDBusVariant>())
+        value = value.value<QDBusVariant>().variant();
+    return storable(value) ? value : QVariant();
 }
 
 bool CSystemConfig::setValue(const QString& domain, const QString& group, const QString& key, const QVariant& value)
