@@ -1,0 +1,86 @@
+#include "agentprocess.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QTcpSocket>
+#include <QThread>
+
+AgentProcess::AgentProcess()
+{
+    process.setProcessChannelMode(QProcess::MergedChannels);
+}
+
+AgentProcess::~AgentProcess()
+{
+    stop();
+}
+
+QString AgentProcess::binary(const QString& name)
+{
+    const QString dir = qEnvironmentVariable("ZELVIK_BIN");
+    if (!dir.isEmpty())
+        return QDir(dir).filePath(name);
+    return QStandardPaths::findExecutable(name);
+}
+
+bool AgentProcess::portAnswers(quint16 port)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+    return socket.waitForConnected(200);
+}
+
+bool AgentProcess::start(const QStringList& extraEnvironment)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("*.debug=true"));
+    for (const QString& entry : extraEnvironment)
+        env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+    process.setProcessEnvironment(env);
+    process.start(binary(QStringLiteral("zelvik_support_server")), QStringList());
+    if (!process.waitForStarted(5000))
+        return false;
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000) {
+        if (process.state() != QProcess::Running)
+            return false;
+        if (portAnswers(10008))
+            return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+int AgentProcess::waitForExit(int timeoutMs)
+{
+    if (!process.waitForFinished(timeoutMs))
+        return -1;
+    output += process.readAll();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+void AgentProcess::stop()
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    output += process.readAll();
+}
+
+qint64 AgentProcess::pid() const
+{
+    return process.processId();
+}
+
+QByteArray AgentProcess::log()
+{
+    output += process.readAll();
+    return output;
+}
