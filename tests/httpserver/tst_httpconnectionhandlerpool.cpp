@@ -1,3 +1,4 @@
+#include "curlclient.h"
 #include "httpconnectionhandler.h"
 #include "httpconnectionhandlerpool.h"
 #include "httplistener.h"
@@ -241,20 +242,6 @@ static bool makeCertificate(const QString& folder)
     return openssl.waitForFinished(60000) && openssl.exitCode() == 0;
 }
 
-// Runs curl while this thread's event loop keeps the listener going.
-static QByteArray curl(const QStringList& arguments)
-{
-    QProcess process;
-    process.start("curl", arguments);
-    QElapsedTimer timer;
-    timer.start();
-    while (process.state() != QProcess::NotRunning && timer.elapsed() < 30000) {
-        QCoreApplication::processEvents();
-        process.waitForFinished(5);
-    }
-    return process.readAllStandardOutput();
-}
-
 void TestHttpConnectionHandlerPool::tls()
 {
     QVERIFY(makeCertificate(root.path()));
@@ -265,10 +252,10 @@ void TestHttpConnectionHandlerPool::tls()
     const QString url = QString("https://127.0.0.1:%1/").arg(listener.serverPort());
     // Several connections in turn: the handler's socket serves one TLS session after another.
     for (int i = 0; i < 3; ++i)
-        QCOMPARE(curl({"-sk", url + "fixed"}), QByteArray("hello"));
-    QCOMPARE(curl({"-sk", url + "chunks", url + "fixed"}), QByteArray("part1part2endhello"));
-    QCOMPARE(curl({"-s", "--max-time", "5", QString("http://127.0.0.1:%1/fixed").arg(listener.serverPort())}), QByteArray());
-    QCOMPARE(curl({"-sk", url + "fixed"}), QByteArray("hello"));
+        QCOMPARE(runCurl({"-sk", url + "fixed"}), QByteArray("hello"));
+    QCOMPARE(runCurl({"-sk", url + "chunks", url + "fixed"}), QByteArray("part1part2endhello"));
+    QCOMPARE(runCurl({"-s", "--max-time", "5", QString("http://127.0.0.1:%1/fixed").arg(listener.serverPort())}), QByteArray());
+    QCOMPARE(runCurl({"-sk", url + "fixed"}), QByteArray("hello"));
 }
 
 void TestHttpConnectionHandlerPool::tlsNeedsBothFiles()

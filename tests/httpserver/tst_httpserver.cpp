@@ -1,0 +1,265 @@
+#include "curlclient.h"
+#include "httplistener.h"
+#include "httprequest.h"
+#include "rawclient.h"
+#include "testrequesthandler.h"
+
+#include <QCryptographicHash>
+#include <QDBusConnection>
+#include <QDir>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+using tarsel::HttpListener;
+using tarsel::HttpRequest;
+
+namespace {
+const QByteArray TOO_LARGE = "HTTP/1.1 413 entity too large\r\nConnection: close\r\n\r\n413 Entity too large\r\n";
+const QByteArray HELLO = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello";
+}
+
+// Stands in for the compositor's automation interface: creates the directories asked for.
+class FakeZelvikInterface : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "com.orvana.compositor.ZelvikInterface")
+public:
+    QStringList made;
+public slots:
+    bool mkdir(const QString& name)
+    {
+        made << name;
+        return QDir().mkpath(name);
+    }
+};
+
+class TestHttpServer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void http10ClosesConnection();
+    void keepAliveReusesConnection();
+    void pipelinedRequestsInOrder();
+    void largeUpload();
+    void malformed_data();
+    void malformed();
+    void clientVanishes_data();
+    void clientVanishes();
+    void slowClient();
+    void noHandlerLeft();
+
+private:
+    QString url(const QString& path) const { return QString("http://127.0.0.1:%1%2").arg(listener->serverPort()).arg(path); }
+    QStringList tempFiles() const { return QDir(HttpRequest::tempDirectory()).entryList(QDir::Files | QDir::Hidden); }
+
+    QTemporaryDir root{QDir("/dev/shm").exists() ? "/dev/shm/zelvik-http-XXXXXX" : QDir::tempPath() + "/zelvik-http-XXXXXX"};
+    QProcess bus;
+    FakeZelvikInterface compositor;
+    QSettings* settings = nullptr;
+    TestRequestHandler requestHandler;
+    std::unique_ptr<HttpListener> listener;
+};
+
+void TestHttpServer::initTestCase()
+{
+    QVERIFY(root.isValid());
+    qputenv("ORVANA_DEVICE_ROOT", root.path().toLocal8Bit());
+
+    // A private bus of our own as the system bus, with the compositor's "mkdir" on it.
+    bus.start("dbus-daemon", {"--session", "--nofork", "--nopidfile", "--print-address=1"});
+    QVERIFY(bus.waitForReadyRead(10000));
+    const QByteArray address = bus.readLine().trimmed();
+    QVERIFY(!address.isEmpty());
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", address);
+    QDBusConnection connection = QDBusConnection::connectToBus(QString::fromLatin1(address), "fake-compositor");
+    QVERIFY(connection.isConnected());
+    QVERIFY(connection.registerService("com.orvana.compositor"));
+    QVERIFY(connection.registerObject("/com/orvana/compositor", &compositor, QDBusConnection::ExportAllSlots));
+
+    settings = new QSettings(root.filePath("settings.ini"), QSettings::IniFormat, this);
+    settings->setValue("host", "127.0.0.1");
+    settings->setValue("maxThreads", 4);
+    settings->setValue("readTimeout", 1000);
+    settings->setValue("maxRequestSize", 16000);
+    settings->setValue("maxMultiPartSize", 2147483647);
+    listener.reset(new HttpListener(settings, &requestHandler));
+    QVERIFY(listener->isListening());
+}
+
+void TestHttpServer::cleanupTestCase()
+{
+    listener.reset();
+    QDBusConnection::disconnectFromBus("fake-compositor");
+    bus.terminate();
+    bus.waitForFinished(5000);
+}
+
+void TestHttpServer::http10ClosesConnection()
+{
+    QByteArray err;
+    const QByteArray out = runCurl({"-si", "-0", url("/fixed")}, &err);
+    QCOMPARE(out, QByteArray("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 5\r\n\r\nhello"));
+}
+
+void TestHttpServer::keepAliveReusesConnection()
+{
+    QByteArray err;
+    const QByteArray out = runCurl({"-sv", url("/fixed"), url("/chunks"), url("/echo?x=%41")}, &err);
+    QVERIFY2(out.startsWith("hellopart1part2endGET /echo HTTP/1.1\nparam x=A\n"), out.constData());
+    QCOMPARE(err.count("Re-using existing connection"), 2);
+}
+
+void TestHttpServer::pipelinedRequestsInOrder()
+{
+    RawClient client;
+    QVERIFY(client.connectTo(listener->serverPort()));
+    QByteArray requests;
+    for (int i = 0; i < 5; ++i)
+        requests += "GET /echo?i=" + QByteArray::number(i) + " HTTP/1.1\r\n\r\n";
+    QVERIFY(client.send(requests));
+    for (int i = 0; i < 5; ++i) {
+        const QByteArray response = client.receiveResponse();
+        QVERIFY2(response.contains("\r\n\r\nGET /echo HTTP/1.1\nparam i=" + QByteArray::number(i) + "\n"), response.constData());
+    }
+}
+
+// 200 MiB through curl's multipart upload, checked byte for byte on arrival.
+void TestHttpServer::largeUpload()
+{
+    QVERIFY(QDir(HttpRequest::tempDirectory()).removeRecursively());
+    const QString source = root.filePath("upload.bin");
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    {
+        QFile file(source);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QRandomGenerator random(7);
+        QByteArray block(1 << 20, Qt::Uninitialized);
+        for (int i = 0; i < 200; ++i) {
+            random.fillRange(reinterpret_cast<quint32*>(block.data()), block.size() / 4);
+            // Line ends and delimiter look-alikes inside the data.
+            block.replace(i * 4096 % block.size(), 14, "\r\n--------\r\n--");
+            hash.addData(block);
+            QCOMPARE(file.write(block), qint64(block.size()));
+        }
+    }
+    const QByteArray out = runCurl({"-s", "-H", "Expect:", "-F", "file=@" + source + ";filename=big.bin", url("/upload")},
+                                   nullptr, 90000);
+    QCOMPARE(out, "file " + QByteArray::number(200 << 20) + ' ' + hash.result().toHex() + '\n');
+    QCOMPARE(compositor.made, QStringList{HttpRequest::tempDirectory()});
+    QTRY_COMPARE(tempFiles(), QStringList());
+    QFile::remove(source);
+}
+
+void TestHttpServer::malformed_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QByteArray>("warning");
+    QTest::newRow("oversized request line") << "GET /" + QByteArray(20000, 'a') + " HTTP/1.1\r\n\r\n" << TOO_LARGE
+                                            << QByteArray("HttpRequest: received too many bytes");
+    QTest::newRow("header flood") << QByteArray("GET / HTTP/1.1\r\n") + QByteArray("A: b\r\n").repeated(5000) << TOO_LARGE
+                                  << QByteArray("HttpRequest: received too many bytes");
+    QTest::newRow("negative length") << QByteArray("POST /echo HTTP/1.1\r\nContent-Length: -5\r\n\r\nGET /fixed HTTP/1.1\r\n\r\n")
+                                     << TOO_LARGE << QByteArray("HttpRequest: received invalid content-length");
+    QTest::newRow("length past int") << QByteArray("POST /echo HTTP/1.1\r\nContent-Length: 4294967297\r\n\r\nx") << TOO_LARGE
+                                     << QByteArray("HttpRequest: received invalid content-length");
+    QTest::newRow("smuggling") << QByteArray("POST /echo HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n"
+                                             "GET /fixed HTTP/1.1\r\n\r\n")
+                               << TOO_LARGE << QByteArray("HttpRequest: transfer-encoding is not supported");
+    QTest::newRow("no line ends") << QByteArray("GET /fixed HTTP/1.1\nHost: x\n\n") << QByteArray() << QByteArray();
+    QTest::newRow("silence mid-body") << QByteArray("POST /echo HTTP/1.1\r\nContent-Length: 10\r\n\r\nabc") << QByteArray()
+                                      << QByteArray();
+    QTest::newRow("broken multipart") << QByteArray("POST /upload HTTP/1.1\r\nConnection: close\r\nContent-Type: multipart/form-data; "
+                                                    "boundary=q\r\nContent-Length: 24\r\n\r\n--q\r\n--q--\r\n--q\r\n\r\n\r\n--q")
+                                      << QByteArray("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 0\r\n\r\n")
+                                      << QByteArray();
+}
+
+void TestHttpServer::malformed()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, answer);
+    QFETCH(QByteArray, warning);
+    if (!warning.isEmpty())
+        QTest::ignoreMessage(QtWarningMsg, warning.constData());
+    RawClient client;
+    QVERIFY(client.connectTo(listener->serverPort()));
+    client.send(input);
+    bool closed = false;
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(client.receiveUntilClosed(5000, &closed), answer);
+    QVERIFY(closed);
+    QVERIFY(timer.elapsed() < 3000);
+    QTRY_COMPARE(tempFiles(), QStringList());
+}
+
+void TestHttpServer::clientVanishes_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("readFirst");
+    QTest::newRow("mid-request") << QByteArray("GET /fixed HTTP/1.1\r\nHost: some") << 0;
+    QTest::newRow("mid-upload") << QByteArray("POST /upload HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=q\r\n"
+                                              "Content-Length: 50000000\r\n\r\n--q\r\nContent-Disposition: form-data; name=\"f\"; "
+                                              "filename=\"f\"\r\n\r\n") + QByteArray(3000000, 'x')
+                                << 0;
+    QTest::newRow("mid-response") << QByteArray("GET /big?n=60000000 HTTP/1.1\r\n\r\n") << 100000;
+}
+
+void TestHttpServer::clientVanishes()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(int, readFirst);
+    const int before = requestHandler.served;
+    {
+        RawClient client;
+        QVERIFY(client.connectTo(listener->serverPort()));
+        QVERIFY(client.send(input));
+        if (readFirst)
+            QCOMPARE(client.receive(readFirst).size(), readFirst);
+        else
+            QTest::qWait(100);
+    }
+    QTRY_COMPARE(tempFiles(), QStringList());
+    RawClient next;
+    QVERIFY(next.connectTo(listener->serverPort()));
+    QVERIFY(next.send("GET /fixed HTTP/1.1\r\n\r\n"));
+    QCOMPARE(next.receiveResponse(), HELLO);
+    QCOMPARE(int(requestHandler.served), before + (readFirst ? 2 : 1));
+}
+
+void TestHttpServer::slowClient()
+{
+    RawClient client;
+    QVERIFY(client.connectTo(listener->serverPort()));
+    // 150 bytes at 5 ms each: longer than nothing, shorter than the read timeout per gap.
+    const QByteArray request = "GET /echo?slow=1 HTTP/1.1\r\nX-Padding: " + QByteArray(100, 'p') + "\r\n\r\n";
+    for (char c : request) {
+        QVERIFY(client.send(QByteArray(1, c)));
+        QTest::qWait(5);
+    }
+    QVERIFY(client.receiveResponse().contains("param slow=1"));
+}
+
+// Every case above gave its handler back: all four serve at once.
+void TestHttpServer::noHandlerLeft()
+{
+    std::vector<std::unique_ptr<RawClient>> clients;
+    for (int i = 0; i < 4; ++i) {
+        clients.emplace_back(new RawClient());
+        QVERIFY(clients.back()->connectTo(listener->serverPort()));
+        QVERIFY(clients.back()->send("GET /fixed HTTP/1.1\r\n\r\n"));
+        QCOMPARE(clients.back()->receiveResponse(), HELLO);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestHttpServer)
+#include "tst_httpserver.moc"
