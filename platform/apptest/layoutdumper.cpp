@@ -12,6 +12,9 @@ const char QML_SUFFIX[] = "_QML";
 
 QString number(qreal value)
 {
+    // Most geometry is whole pixels; integer formatting is several times faster than 'g'.
+    if (value == qreal(qint64(value)) && qAbs(value) < 1e15)
+        return QString::number(qint64(value));
     return QString::number(value, 'g', 12);
 }
 
