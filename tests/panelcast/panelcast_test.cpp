@@ -152,6 +152,7 @@ private slots:
     void floatFormatting();
     void golden_data();
     void golden();
+    void phoneDump_data();
     void phoneDump();
     void liveDump();
     void repeatedCalls();
@@ -352,13 +353,25 @@ void TestPanelcast::golden()
     QVERIFY(balanced(html));
 }
 
-// A layout dump as the simulated phone's home screen gives it: one box per visible item.
+void TestPanelcast::phoneDump_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("id");
+    QTest::addColumn<int>("minimum");
+    QTest::newRow("written home screen") << QStringLiteral("phone_dump.xml") << QByteArray("temp41") << 50;
+    QTest::newRow("captured home screen") << QStringLiteral("home_dump.xml") << QByteArray("temp1") << 10;
+}
+
+// Layout dumps of the simulated phone's home screen: one box per visible item.
 void TestPanelcast::phoneDump()
 {
-    const QByteArray xml = readData(QStringLiteral("phone_dump.xml"));
+    QFETCH(QString, file);
+    QFETCH(QByteArray, id);
+    QFETCH(int, minimum);
+    const QByteArray xml = readData(file);
     const int expected = visibleItems(xml);
-    QVERIFY(expected > 50);
-    const QByteArray html = render(xml, "temp41");
+    QVERIFY(expected > minimum);
+    const QByteArray html = render(xml, id.constData());
     QCOMPARE(html.count("<div "), expected);
     QCOMPARE(html.count(kRed), 1);
     QVERIFY(balanced(html));
