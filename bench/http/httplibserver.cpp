@@ -1,0 +1,14 @@
+// cpp-httplib with a pool of 100 threads, answering one byte.
+#include <httplib.h>
+
+#include <cstdlib>
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return 2;
+    httplib::Server server;
+    server.new_task_queue = [] { return new httplib::ThreadPool(100); };
+    server.Get("/", [](const httplib::Request&, httplib::Response& response) { response.set_content("x", "text/plain"); });
+    return server.listen("127.0.0.1", atoi(argv[1])) ? 0 : 1;
+}
