@@ -97,6 +97,14 @@ void Screen::screenImage(const PendingReply& reply)
 void Screen::sendKeyEvent(int type, int key, int modifiers, const QString& text, bool autorepeat,
                           const PendingReply& reply)
 {
+    // The agent's key texts always carry "true" in the autorepeat field, so only a repeat of
+    // the virtual keyboard device counts as one for Back.
+    deliverKey(type, key, modifiers, text, autorepeat, false, reply);
+}
+
+void Screen::deliverKey(int type, int key, int modifiers, const QString& text, bool autorepeat,
+                        bool held, const PendingReply& reply)
+{
     EventLog::write(QStringLiteral("key type %1 code %2%3").arg(type).arg(key)
                         .arg(autorepeat ? QStringLiteral(" repeat") : QString()));
     if (key == Qt::Key_Home) {
@@ -111,10 +119,10 @@ void Screen::sendKeyEvent(int type, int key, int modifiers, const QString& text,
         return;
     }
     top->call(QStringLiteral("key"), {type, key, modifiers, text, autorepeat},
-              [this, top, type, key, autorepeat, reply](const QDBusMessage& answer) {
+              [this, top, type, key, held, reply](const QDBusMessage& answer) {
                   const bool accepted = answer.type() == QDBusMessage::ReplyMessage
                       && !answer.arguments().isEmpty() && answer.arguments().first().toBool();
-                  if (key == Qt::Key_Back && type == QEvent::KeyPress && !autorepeat && !accepted
+                  if (key == Qt::Key_Back && type == QEvent::KeyPress && !held && !accepted
                       && top && top != apps.home()) {
                       EventLog::write(QStringLiteral("back: %1 to the background").arg(top->name()));
                       apps.lower(top);
@@ -132,7 +140,7 @@ void Screen::sendKey(int type, int code, const PendingReply& reply)
         return;
     }
     const int qtType = type == 0 ? QEvent::KeyRelease : QEvent::KeyPress;
-    sendKeyEvent(qtType, key.qtKey, 0, key.text, type == 2, reply);
+    deliverKey(qtType, key.qtKey, 0, key.text, type == 2, type == 2, reply);
 }
 
 void Screen::sendTouch(int type, int slot, int id, int x, int y, const PendingReply& reply)

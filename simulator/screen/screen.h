@@ -47,6 +47,9 @@ public:
     void setOrientation(int value);
 
 private:
+    // `held`: a repeat while the key is held down, which never sends an application back.
+    void deliverKey(int type, int key, int modifiers, const QString& text, bool autorepeat,
+                    bool held, const PendingReply& reply);
     QString visibleToast() const;
     void replyBlack(const PendingReply& reply);
 
