@@ -32,7 +32,8 @@ void CompositorProcess::stop()
         }
     }
     // Output of this run must not show up as calls of the next one.
-    m_process.readAllStandardOutput();
+    if (m_process.isOpen())
+        m_process.readAllStandardOutput();
     m_calls.clear();
     m_pending.clear();
 }

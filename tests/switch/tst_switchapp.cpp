@@ -1,5 +1,6 @@
 // The switch application against a fake compositor on the private system bus.
 #include "compositorprocess.h"
+#include "restartchild.h"
 #include "switchpage.h"
 #include "zelvik_support_workspace.h"
 
@@ -11,12 +12,9 @@
 #include <QQuickView>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <memory>
 
 namespace {
-const char restartChildVariable[] = "SWITCH_TEST_RESTART_CHILD";
-
 QQuickView* view()
 {
     return ORVANA::OrvanaGuiCache::qQuickView();
@@ -34,24 +32,6 @@ QByteArray readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Child mode: the application's own event loop, ended only by the restart button.
-int restartChild(int argc, char* argv[])
-{
-    ORVANA::ApplicationBootstrap::ensure();
-    view()->engine()->addImportPath(QStringLiteral(ZELVIK_QML_DIR));
-    zelvik_support_Workspace workspace;
-    SwitchPage page(view());
-    QTimer::singleShot(0, [&page] {
-        if (!page.waitForFrame())
-            QCoreApplication::exit(4);
-        page.tapSwitch();
-        if (!page.buttonEnabled())
-            QCoreApplication::exit(5);
-        page.tapButton();
-    });
-    QTimer::singleShot(15000, [] { QCoreApplication::exit(3); });
-    return ORVANA::OrvanaGuiCache::qApplication(argc, argv, &workspace);
-}
 } // namespace
 
 class TestSwitchApp : public QObject
@@ -76,7 +56,7 @@ private slots:
     void programStartsAndKeepsRunning();
 
 private:
-    void openPage(const QString& compositor);
+    bool openPage(const QString& compositor);
 
     QTemporaryDir m_temp;
     CompositorProcess m_compositor;
@@ -100,12 +80,12 @@ void TestSwitchApp::cleanup()
 }
 
 // compositor: "on", "off" or "absent"
-void TestSwitchApp::openPage(const QString& compositor)
+bool TestSwitchApp::openPage(const QString& compositor)
 {
-    if (compositor != QLatin1String("absent"))
-        QVERIFY(m_compositor.start(compositor == QLatin1String("on")));
+    if (compositor != QLatin1String("absent") && !m_compositor.start(compositor == QLatin1String("on")))
+        return false;
     m_workspace.reset(new zelvik_support_Workspace);
-    QVERIFY(SwitchPage(view()).waitForFrame());
+    return SwitchPage(view()).waitForFrame();
 }
 
 void TestSwitchApp::pageShowsCompositorState_data()
@@ -123,7 +103,7 @@ void TestSwitchApp::pageShowsCompositorState()
     QFETCH(QString, compositor);
     QFETCH(bool, expectedOn);
     QFETCH(QStringList, expectedCalls);
-    openPage(compositor);
+    QVERIFY(openPage(compositor));
     SwitchPage page(view());
 
     QCOMPARE(page.switchOn(), expectedOn);
@@ -143,7 +123,7 @@ void TestSwitchApp::userTapsSendSetSwitch_data()
 void TestSwitchApp::userTapsSendSetSwitch()
 {
     QFETCH(bool, startOn);
-    openPage(startOn ? "on" : "off");
+    QVERIFY(openPage(startOn ? "on" : "off"));
     SwitchPage page(view());
     const QString first = startOn ? "setZelvikSwitch false" : "setZelvikSwitch true";
     const QString second = startOn ? "setZelvikSwitch true" : "setZelvikSwitch false";
@@ -163,7 +143,7 @@ void TestSwitchApp::userTapsSendSetSwitch()
 
 void TestSwitchApp::tapsWithoutCompositorChangeOnlyThePage()
 {
-    openPage("absent");
+    QVERIFY(openPage("absent"));
     SwitchPage page(view());
     page.tapSwitch();
     QVERIFY(page.switchOn());
@@ -187,12 +167,7 @@ void TestSwitchApp::restartEndsWithStatusZero()
         QVERIFY(m_compositor.start(false));
 
     QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(restartChildVariable, "1");
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::ForwardedChannels);
-    child.start(QCoreApplication::applicationFilePath(), QStringList());
-    QVERIFY(child.waitForFinished(30000));
+    QVERIFY(RestartChild::start(child));
     QCOMPARE(child.exitStatus(), QProcess::NormalExit);
     QCOMPARE(child.exitCode(), 0);
     if (withCompositor) {
@@ -205,7 +180,7 @@ void TestSwitchApp::startsAgentService()
 {
     const QString record = m_temp.filePath(QStringLiteral("agent-starts"));
     QFile::remove(record);
-    openPage("off");
+    QVERIFY(openPage("off"));
     // One empty argument, started as a service.
     QTRY_COMPARE(readFile(record), QByteArray("1:[] option=2\n"));
 }
@@ -224,7 +199,7 @@ void TestSwitchApp::launchCompleteLogsHomeStartOnly()
 {
     QFETCH(int, option);
     QFETCH(QStringList, expected);
-    openPage("absent");
+    QVERIFY(openPage("absent"));
     messages.clear();
     const QtMessageHandler previous = qInstallMessageHandler(collectMessage);
     m_workspace->onLaunchComplete(static_cast<ORVANA::CWorkspace::Option>(option), {});
@@ -281,8 +256,8 @@ void TestSwitchApp::programStartsAndKeepsRunning()
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsSet(restartChildVariable))
-        return restartChild(argc, argv);
+    if (RestartChild::isChild())
+        return RestartChild::run(argc, argv);
     ORVANA::ApplicationBootstrap::ensure();
     TestSwitchApp test;
     return QTest::qExec(&test, argc, argv);
