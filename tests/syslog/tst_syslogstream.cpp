@@ -1,0 +1,521 @@
+// The live log stream through the real HTTP server: a listener on loopback port 0 whose request
+// handler runs SysLogStream on the connection handler's thread, against a log file under a
+// private device root.
+
+#include "syslogstream.h"
+
+#include "httplistener.h"
+#include "httprequest.h"
+#include "httprequesthandler.h"
+#include "httpresponse.h"
+
+#include <QAtomicInteger>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMutex>
+#include <QSettings>
+#include <QTcpSocket>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <algorithm>
+#include <memory>
+
+#include <sys/resource.h>
+
+namespace {
+
+const int MAX_THREADS = 3;
+
+qint64 threadCpuMicroseconds()
+{
+    struct rusage usage;
+    getrusage(RUSAGE_THREAD, &usage);
+    return qint64(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000 + usage.ru_utime.tv_usec
+           + usage.ru_stime.tv_usec;
+}
+
+template <typename Condition>
+bool waitUntil(Condition done, int timeoutMs = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QTest::qWait(1);
+    }
+    return true;
+}
+
+// Runs streams and records when each ended and the CPU time its thread spent.
+class StreamRecorder
+{
+public:
+    void stream(tarsel::HttpResponse& response)
+    {
+        running.ref();
+        const qint64 cpuBefore = threadCpuMicroseconds();
+        SysLogStream(response).run();
+        const qint64 cpu = threadCpuMicroseconds() - cpuBefore;
+        QMutexLocker lock(&mutex);
+        lastCpuMicroseconds = cpu;
+        lastEnd.start();
+        running.deref();
+        ended.ref();
+    }
+
+    QAtomicInt running;
+    QAtomicInt ended;
+    QMutex mutex;
+    qint64 lastCpuMicroseconds = -1;
+    QElapsedTimer lastEnd;
+};
+
+// A connection served as the connection handler does: on a thread of its own, the request read,
+// then the stream run synchronously without the thread's event loop.
+class StreamThread : public QThread
+{
+public:
+    StreamThread(qintptr descriptor, StreamRecorder& recorder) : descriptor(descriptor), recorder(recorder) {}
+
+protected:
+    void run() override
+    {
+        QTcpSocket socket;
+        socket.setSocketDescriptor(descriptor);
+        QByteArray request;
+        while (!request.contains("\r\n\r\n") && socket.waitForReadyRead(5000))
+            request += socket.readAll();
+        tarsel::HttpResponse response(&socket);
+        recorder.stream(response);
+    }
+
+private:
+    qintptr descriptor;
+    StreamRecorder& recorder;
+};
+
+class StreamServer : public QTcpServer
+{
+public:
+    explicit StreamServer(StreamRecorder& recorder) : recorder(recorder) {}
+    ~StreamServer() override
+    {
+        for (StreamThread* thread : threads) {
+            thread->wait();
+            delete thread;
+        }
+    }
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        threads << new StreamThread(descriptor, recorder);
+        threads.last()->start();
+    }
+
+private:
+    StreamRecorder& recorder;
+    QList<StreamThread*> threads;
+};
+
+// The real server's request handler: "/ping" answers "pong", anything else streams.
+class StreamHandler : public tarsel::HttpRequestHandler
+{
+public:
+    explicit StreamHandler(StreamRecorder& recorder) : recorder(recorder) {}
+    void service(tarsel::HttpRequest& request, tarsel::HttpResponse& response) override
+    {
+        if (request.getPath() == "/ping")
+            response.write("pong", true);
+        else
+            recorder.stream(response);
+    }
+
+private:
+    StreamRecorder& recorder;
+};
+
+// A client of the event stream that decodes the chunked body into events.
+class StreamClient
+{
+public:
+    explicit StreamClient(quint16 port)
+    {
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        socket.write("GET /SysLogger HTTP/1.1\r\nHost: phone\r\n\r\n");
+    }
+
+    // Waits for the header block; it is sent before the first line.
+    bool waitForHeaders()
+    {
+        return waitUntil([this] {
+            raw += socket.readAll();
+            return raw.contains("\r\n\r\n");
+        });
+    }
+    QByteArray headerBlock() const { return raw.left(raw.indexOf("\r\n\r\n") + 4); }
+
+    // The body's chunks so far, one per element.
+    QList<QByteArray> chunks()
+    {
+        raw += socket.readAll();
+        QList<QByteArray> result;
+        int at = raw.indexOf("\r\n\r\n") + 4;
+        while (at > 3) {
+            const int sizeEnd = raw.indexOf("\r\n", at);
+            if (sizeEnd < 0)
+                break;
+            bool ok = false;
+            const int size = raw.mid(at, sizeEnd - at).toInt(&ok, 16);
+            if (!ok || raw.size() < sizeEnd + 2 + size + 2)
+                break;
+            result << raw.mid(sizeEnd + 2, size);
+            at = sizeEnd + 2 + size + 2;
+        }
+        return result;
+    }
+
+    bool waitForChunks(int count, int timeoutMs = 5000)
+    {
+        return waitUntil([&] { return chunks().size() >= count; }, timeoutMs);
+    }
+
+    QTcpSocket socket;
+    QByteArray raw;
+};
+
+QByteArray sseEvent(const QByteArray& line)
+{
+    return "data:" + line + "\n\n";
+}
+
+} // namespace
+
+class TestSysLogStream : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void headersThenOnlyNewLines();
+    void eachLineIsOneChunkPromptly();
+    void latin1OnTheWire_data();
+    void latin1OnTheWire();
+    void partialLineWaitsForItsEnd();
+    void rotation_data();
+    void rotation();
+    void fileOverLimitDoesNotRepeat();
+    void closingClientFreesThread_data();
+    void closingClientFreesThread();
+    void closingClientFreesPoolThread();
+    void idleStreamUsesNoCpu();
+
+private:
+    void append(const QByteArray& bytes, const QString& name = QString());
+    std::unique_ptr<StreamClient> openStream(quint16 port = 0);
+    void closeAndWaitEnded(std::unique_ptr<StreamClient>& client);
+    bool closeAllAndWaitFreed(std::vector<std::unique_ptr<StreamClient>>& clients);
+
+    QTemporaryDir root;
+    QString logPath;
+    StreamRecorder recorder;
+    std::unique_ptr<StreamServer> server;
+};
+
+void TestSysLogStream::initTestCase()
+{
+    QVERIFY(root.isValid());
+    qputenv("ORVANA_DEVICE_ROOT", QFile::encodeName(root.path()));
+    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("data/log")));
+    logPath = root.path() + QStringLiteral("/data/log/message");
+
+    server.reset(new StreamServer(recorder));
+    QVERIFY(server->listen(QHostAddress::LocalHost, 0));
+}
+
+void TestSysLogStream::cleanupTestCase()
+{
+    server.reset();
+}
+
+void TestSysLogStream::init()
+{
+    QFile::remove(logPath);
+    QFile::remove(logPath + QStringLiteral(".1"));
+    append("an old line\nanother old line\n");
+}
+
+void TestSysLogStream::cleanup()
+{
+    // Every case ends its streams; none may hold a handler thread afterwards.
+    QVERIFY(waitUntil([this] { return recorder.running.loadAcquire() == 0; }));
+}
+
+void TestSysLogStream::append(const QByteArray& bytes, const QString& name)
+{
+    QFile file(name.isEmpty() ? logPath : name);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Append));
+    QCOMPARE(file.write(bytes), qint64(bytes.size()));
+    QVERIFY(file.flush());
+}
+
+std::unique_ptr<StreamClient> TestSysLogStream::openStream(quint16 port)
+{
+    const int before = recorder.running.loadAcquire();
+    auto client = std::make_unique<StreamClient>(port ? port : server->serverPort());
+    if (!client->waitForHeaders() || !waitUntil([&] { return recorder.running.loadAcquire() > before; }))
+        return nullptr;
+    return client;
+}
+
+void TestSysLogStream::closeAndWaitEnded(std::unique_ptr<StreamClient>& client)
+{
+    const int ended = recorder.ended.loadAcquire();
+    client->socket.abort();
+    QVERIFY(waitUntil([&] { return recorder.ended.loadAcquire() > ended; }, 2000));
+}
+
+// Closes every client at once; true when every stream ended within a second.
+bool TestSysLogStream::closeAllAndWaitFreed(std::vector<std::unique_ptr<StreamClient>>& clients)
+{
+    const int ended = recorder.ended.loadAcquire();
+    const int count = int(clients.size());
+    QElapsedTimer timer;
+    timer.start();
+    for (auto& client : clients)
+        client->socket.abort();
+    if (!waitUntil([&] { return recorder.ended.loadAcquire() == ended + count; }, 3000))
+        return false;
+    QMutexLocker lock(&recorder.mutex);
+    const qint64 freedAfter = timer.elapsed() - recorder.lastEnd.elapsed();
+    qInfo("last stream thread freed %lld ms after the clients closed", freedAfter);
+    return freedAfter < 1000;
+}
+
+void TestSysLogStream::headersThenOnlyNewLines()
+{
+    auto client = openStream();
+    QVERIFY(client);
+    const QByteArray headers = client->headerBlock();
+    QVERIFY2(headers.startsWith("HTTP/1.1 200 OK\r\n"), headers.constData());
+    for (const char* header : {"Content-Type: text/event-stream;charset=utf-8\r\n", "Cache-Control: no-cache\r\n",
+                               "Connection: keep-alive\r\n", "Access-Control-Allow-Origin: *\r\n",
+                               "Transfer-Encoding: chunked\r\n"})
+        QVERIFY2(headers.contains(header), header);
+    append("the first new line\n");
+    QVERIFY(client->waitForChunks(1));
+    QTest::qWait(100);
+    QCOMPARE(client->chunks(), QList<QByteArray>{sseEvent("the first new line")});
+    closeAndWaitEnded(client);
+}
+
+void TestSysLogStream::eachLineIsOneChunkPromptly()
+{
+    auto client = openStream();
+    QVERIFY(client);
+    // Lines written one at a time, then several in one write: one chunk each, in order.
+    QList<qint64> delays;
+    QList<QByteArray> expected;
+    for (int i = 0; i < 10; ++i) {
+        const QByteArray line = "line " + QByteArray::number(i);
+        expected << sseEvent(line);
+        QElapsedTimer timer;
+        timer.start();
+        append(line + '\n');
+        QVERIFY(client->waitForChunks(expected.size()));
+        delays << timer.elapsed();
+    }
+    append("burst a\nburst b\r\nburst c\n");
+    expected << sseEvent("burst a") << sseEvent("burst b") << sseEvent("burst c");
+    QVERIFY(client->waitForChunks(expected.size()));
+    QCOMPARE(client->chunks(), expected);
+    std::sort(delays.begin(), delays.end());
+    qInfo("append-to-arrival delay: median %lld ms, max %lld ms", delays.at(delays.size() / 2), delays.last());
+    // The median, so that one scheduling hiccup on a loaded machine does not decide.
+    QVERIFY2(delays.at(delays.size() / 2) < 100, "appended lines arrive within 100 ms");
+    closeAndWaitEnded(client);
+}
+
+void TestSysLogStream::latin1OnTheWire_data()
+{
+    QTest::addColumn<QByteArray>("written");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::newRow("ascii") << QByteArray("kernel: usb 1-1: new device") << QByteArray("kernel: usb 1-1: new device");
+    QTest::newRow("latin-1 letters") << QByteArray("Gr\xc3\xbc\xc3\x9f" "e") << QByteArray("Gr\xfc\xdf" "e");
+    QTest::newRow("outside latin-1") << QByteArray("a\xe2\x80\x93" "b \xe6\x97\xa5\xe6\x9c\xac") << QByteArray("a?b ??");
+    QTest::newRow("emoji") << QByteArray("ok \xf0\x9f\x98\x80") << QByteArray("ok ?");
+    QTest::newRow("invalid utf-8") << QByteArray("x\xff" "y") << QByteArray("x?y");
+    QTest::newRow("empty line") << QByteArray() << QByteArray();
+}
+
+void TestSysLogStream::latin1OnTheWire()
+{
+    QFETCH(QByteArray, written);
+    QFETCH(QByteArray, sent);
+    auto client = openStream();
+    QVERIFY(client);
+    append(written + '\n');
+    QVERIFY(client->waitForChunks(1));
+    QCOMPARE(client->chunks(), QList<QByteArray>{sseEvent(sent)});
+    closeAndWaitEnded(client);
+}
+
+void TestSysLogStream::partialLineWaitsForItsEnd()
+{
+    auto client = openStream();
+    QVERIFY(client);
+    append("half of a ");
+    QTest::qWait(150);
+    QCOMPARE(client->chunks().size(), 0);
+    append("line\n");
+    QVERIFY(client->waitForChunks(1));
+    QCOMPARE(client->chunks(), QList<QByteArray>{sseEvent("half of a line")});
+    closeAndWaitEnded(client);
+}
+
+void TestSysLogStream::rotation_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QList<QByteArray>>("expected");
+    const QList<QByteArray> plain{sseEvent("before"), sseEvent("new one"), sseEvent("new two")};
+    QTest::newRow("renamed, new file") << "rename" << plain;
+    QTest::newRow("renamed, late line to the old file, new file")
+        << "rename-late" << QList<QByteArray>{sseEvent("before"), sseEvent("late"), sseEvent("new one"), sseEvent("new two")};
+    QTest::newRow("removed, missing a while, new file") << "remove-wait" << plain;
+    QTest::newRow("cut to nothing in place") << "truncate" << plain;
+    QTest::newRow("past the size limit, renamed, new file") << "big-rename" << plain;
+}
+
+void TestSysLogStream::rotation()
+{
+    QFETCH(QString, how);
+    QFETCH(QList<QByteArray>, expected);
+    if (how.startsWith(QLatin1String("big"))) {
+        QFile file(logPath);
+        QVERIFY(file.resize(10240000 + 4096));
+    }
+    auto client = openStream();
+    QVERIFY(client);
+    append("before\n");
+    QVERIFY(client->waitForChunks(1));
+    const QString old = logPath + QStringLiteral(".1");
+    if (how == QLatin1String("truncate")) {
+        QFile file(logPath);
+        QVERIFY(file.resize(0));
+    } else if (how == QLatin1String("remove-wait")) {
+        QVERIFY(QFile::remove(logPath));
+        QTest::qWait(200);
+    } else {
+        QVERIFY(QFile::rename(logPath, old));
+        if (how == QLatin1String("rename-late"))
+            append("late\n", old);
+    }
+    append("new one\nnew two\n");
+    QVERIFY(client->waitForChunks(expected.size()));
+    QTest::qWait(150);
+    QCOMPARE(client->chunks(), expected);
+    closeAndWaitEnded(client);
+}
+
+void TestSysLogStream::fileOverLimitDoesNotRepeat()
+{
+    // A log past 10240000 bytes that the system never replaces is read on, never again from its start.
+    append(QByteArray(10240000, 'x') + '\n');
+    auto client = openStream();
+    QVERIFY(client);
+    append("over one\n");
+    QVERIFY(client->waitForChunks(1));
+    append("over two\n");
+    QVERIFY(client->waitForChunks(2));
+    QTest::qWait(300);
+    QCOMPARE(client->chunks(), (QList<QByteArray>{sseEvent("over one"), sseEvent("over two")}));
+    closeAndWaitEnded(client);
+}
+
+void TestSysLogStream::closingClientFreesThread_data()
+{
+    QTest::addColumn<QString>("state");
+    QTest::newRow("idle stream") << "idle";
+    QTest::newRow("waiting for a rotated log") << "waiting";
+    QTest::newRow("no log file") << "missing";
+}
+
+void TestSysLogStream::closingClientFreesThread()
+{
+    QFETCH(QString, state);
+    if (state == QLatin1String("missing"))
+        QVERIFY(QFile::remove(logPath));
+    std::vector<std::unique_ptr<StreamClient>> clients;
+    for (int i = 0; i < MAX_THREADS; ++i) {
+        clients.push_back(openStream());
+        QVERIFY(clients.back());
+    }
+    if (state == QLatin1String("waiting"))
+        QVERIFY(QFile::remove(logPath));
+    QTest::qWait(100);
+    QVERIFY(closeAllAndWaitFreed(clients));
+}
+
+void TestSysLogStream::closingClientFreesPoolThread()
+{
+    // Through the real server: streams hold every handler thread of the pool; once their
+    // clients are gone the pool serves as many new connections as it has threads.
+    QSettings settings(root.path() + QStringLiteral("/listener.ini"), QSettings::IniFormat);
+    settings.beginGroup(QStringLiteral("listener"));
+    settings.setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
+    settings.setValue(QStringLiteral("port"), 0);
+    settings.setValue(QStringLiteral("minThreads"), 1);
+    settings.setValue(QStringLiteral("maxThreads"), MAX_THREADS);
+    settings.setValue(QStringLiteral("cleanupInterval"), 60000);
+    settings.setValue(QStringLiteral("readTimeout"), 60000);
+    settings.setValue(QStringLiteral("maxRequestSize"), 16000);
+    StreamHandler handler(recorder);
+    tarsel::HttpListener listener(&settings, &handler);
+    QVERIFY(listener.isListening());
+
+    std::vector<std::unique_ptr<StreamClient>> clients;
+    for (int i = 0; i < MAX_THREADS; ++i) {
+        clients.push_back(openStream(listener.serverPort()));
+        QVERIFY(clients.back());
+    }
+    QTest::qWait(100);
+    QVERIFY(closeAllAndWaitFreed(clients));
+    std::vector<std::unique_ptr<QTcpSocket>> pings;
+    for (int i = 0; i < MAX_THREADS; ++i) {
+        pings.emplace_back(new QTcpSocket);
+        pings.back()->connectToHost(QHostAddress::LocalHost, listener.serverPort());
+        pings.back()->write("GET /ping HTTP/1.1\r\nHost: phone\r\n\r\n");
+    }
+    for (auto& ping : pings) {
+        QByteArray answer;
+        QVERIFY(waitUntil([&] {
+            answer += ping->readAll();
+            return answer.endsWith("pong");
+        }));
+        QVERIFY2(answer.startsWith("HTTP/1.1 200"), answer.constData());
+    }
+}
+
+void TestSysLogStream::idleStreamUsesNoCpu()
+{
+    auto client = openStream();
+    QVERIFY(client);
+    QTest::qWait(5000);
+    closeAndWaitEnded(client);
+    QMutexLocker lock(&recorder.mutex);
+    qInfo("CPU time of a stream idle for 5 s: %lld us", recorder.lastCpuMicroseconds);
+    QVERIFY(recorder.lastCpuMicroseconds >= 0);
+    QVERIFY(recorder.lastCpuMicroseconds < 100000);
+}
+
+QTEST_GUILESS_MAIN(TestSysLogStream)
+#include "tst_syslogstream.moc"
