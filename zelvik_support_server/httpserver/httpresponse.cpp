@@ -4,6 +4,8 @@
 
 #include <QTcpSocket>
 
+#include <poll.h>
+
 namespace tarsel {
 
 namespace {
@@ -155,7 +157,12 @@ void HttpResponse::flush()
 
 bool HttpResponse::isConnected() const
 {
-    return socket->isOpen() && socket->state() == QAbstractSocket::ConnectedState;
+    if (!socket->isOpen() || socket->state() != QAbstractSocket::ConnectedState)
+        return false;
+    // While service() runs, the handler's thread handles no socket events, so the socket's state
+    // does not show a client that has gone: ask the kernel whether the peer hung up.
+    pollfd peer = {int(socket->socketDescriptor()), POLLRDHUP, 0};
+    return ::poll(&peer, 1, 0) <= 0 || (peer.revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)) == 0;
 }
 
 } // namespace tarsel
