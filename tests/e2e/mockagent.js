@@ -56,6 +56,7 @@ class MockAgent {
     this.requests = [];
     this.answers = new Map();
     this.delays = new Map();
+    this.gates = new Map();
     this.server = http.createServer((request, response) => this.serve(request, response));
   }
 
@@ -78,6 +79,16 @@ class MockAgent {
 
   delay(pathName, ms) {
     this.delays.set(pathName, ms);
+  }
+
+  // Holds the answers for a path until the returned function is called.
+  gate(pathName) {
+    let open;
+    this.gates.set(pathName, new Promise((resolve) => { open = resolve; }));
+    return () => {
+      this.gates.delete(pathName);
+      open();
+    };
   }
 
   setScreen(png) {
@@ -119,8 +130,8 @@ class MockAgent {
       response.end(answer.body, () => { record.answered = true; });
     };
     const ms = this.delays.get(url.pathname) || 0;
-    if (ms > 0) setTimeout(send, ms);
-    else send();
+    const gate = this.gates.get(url.pathname) || Promise.resolve();
+    gate.then(() => (ms > 0 ? setTimeout(send, ms) : send()));
   }
 }
 

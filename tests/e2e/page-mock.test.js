@@ -18,11 +18,12 @@ const START = new Date('2024-05-01T10:00:00Z').getTime();
 
 let browser;
 let mock;
-let shared;
+const shared = {};
 let context;
 let page;
 let dialogs = [];
 let pageErrors = [];
+let finished = [];
 
 before(async () => {
   browser = await launch();
@@ -34,8 +35,7 @@ after(async () => {
   await mock.stop();
 });
 
-afterEach(async () => {
-  if (context && context !== shared) await context.close();
+afterEach(() => {
   assert.deepEqual(pageErrors, [], 'no script errors on the page');
 });
 
@@ -57,30 +57,32 @@ async function newPage(pageContext) {
     dialog.dismiss().catch(() => {});
   });
   created.on('pageerror', (error) => pageErrors.push(String(error)));
+  created.on('requestfinished', (request) => finished.push(new URL(request.url()).pathname));
   return created;
 }
 
-// Opens the page afresh. Tests without `clock` share one browser context (a new renderer per
-// test costs a second); with `clock`, timers only run when the test advances them.
+// Opens the page afresh. A new browser context costs about a second, so the tests share two:
+// one with real timers and one whose clock only moves when a test advances it (the paused
+// clock carries over from page to page).
 async function open({ clock = false } = {}) {
   dialogs = [];
   pageErrors = [];
-  if (clock) {
-    context = await newContext(browser);
-    page = await newPage(context);
-    await page.clock.install({ time: START });
-    await page.clock.pauseAt(START + 1000);
-  } else {
-    if (!shared) {
-      shared = await newContext(browser);
-      shared.page = await newPage(shared);
+  const kind = clock ? 'clock' : 'real';
+  if (!shared[kind]) {
+    const created = await newContext(browser);
+    created.page = await newPage(created);
+    if (clock) {
+      await created.page.clock.install({ time: START });
+      await created.page.clock.pauseAt(START + 1000);
     }
-    context = shared;
-    page = shared.page;
-    await page.setViewportSize({ width: 1400, height: 900 });
-    await page.goto('about:blank');
+    shared[kind] = created;
   }
+  context = shared[kind];
+  page = context.page;
+  await page.setViewportSize({ width: 1400, height: 900 });
+  await page.goto('about:blank');
   resetMock();
+  finished = [];
   await page.goto(mock.url);
   await waitFor(() => mock.made('/getLayoutXML').some((r) => r.answered), 'first layout');
   await refreshIdle();
@@ -124,11 +126,14 @@ async function geometry(id) {
   }, id);
 }
 
-// Waits for input requests to be answered and the page to have handled the answers.
+// Waits for input requests to be answered and the page to have handled the answers (timers
+// that the page sets on an answer start from the paused clock's current time).
 async function settle(paths, count) {
   await waitFor(() => mock.made(...paths).filter((r) => r.answered).length >= count,
     count + ' answered ' + paths.join(','));
-  await sleep(100);
+  await waitFor(() => finished.filter((p) => paths.includes(p)).length >= count,
+    count + ' received ' + paths.join(','));
+  await sleep(150);
 }
 
 describe('page layout', () => {
@@ -333,10 +338,12 @@ describe('refresh', () => {
 
   test('shows the busy indicator and disables the refresh button while running', async () => {
     await open();
-    mock.delay('/getScreenShot', 400);
+    const release = mock.gate('/getScreenShot');
     await page.click('#refbtn');
     assert.deepEqual(await busyState(), [true, true]);
+    release();
     await refreshedTimes(2);
+    assert.deepEqual(await busyState(), [false, false]);
   });
 
   test('a window resize lays the boxes out again and keeps the selection', async () => {
@@ -712,32 +719,47 @@ describe('timers', () => {
   test('auto refresh starts no refresh while one is still running', async () => {
     await open({ clock: true });
     mock.clear();
-    mock.delay('/getScreenShot', 700);
+    let release = mock.gate('/getScreenShot');
     await page.selectOption('#autoRef', '0.5');
     await page.clock.runFor(500);
     await waitFor(() => screenshots() === 1, 'first auto refresh');
     for (let n = 0; n < 4; n++) await page.clock.runFor(500);
-    await sleep(50);
+    await sleep(100);
     assert.equal(screenshots(), 1, 'ticks during a running refresh are skipped');
+    release();
     await refreshIdle();
+    await sleep(100);
+    assert.equal(screenshots(), 1, 'skipped ticks are not made up for');
+    release = mock.gate('/getScreenShot');
     await page.clock.runFor(500);
     await waitFor(() => screenshots() === 2, 'next auto refresh');
     await page.selectOption('#autoRef', '0');
+    release();
     await refreshIdle();
   });
 
-  test('a key release during a refresh still gets its refresh afterwards', async () => {
-    await open({ clock: true });
-    mock.clear();
-    mock.delay('/getScreenShot', 400);
-    await page.click('#back');
-    await settle(['/sendKeyEventP'], 2);
-    await page.click('#refbtn');
-    await page.clock.runFor(3010);
-    await waitFor(() => screenshots() === 1, 'manual refresh');
-    await refreshedTimes(1);
-    assert.equal(screenshots(), 1, 'the manual refresh cancelled the pending one');
-  });
+  test('an after-action refresh due during a refresh follows it; a refresh cancels one pending',
+    async () => {
+      await open({ clock: true });
+      mock.clear();
+      const release = mock.gate('/getScreenShot');
+      await page.click('#refbtn');
+      await page.click('#back');
+      await settle(['/sendKeyEventP'], 2);
+      await page.clock.runFor(3010);
+      await sleep(100);
+      assert.equal(screenshots(), 1, 'waits for the running refresh');
+      release();
+      await refreshedTimes(2);
+
+      await page.click('#menu');
+      await settle(['/sendKeyEventP'], 4);
+      await page.click('#refbtn');
+      await refreshedTimes(3);
+      await page.clock.runFor(5000);
+      await sleep(100);
+      assert.equal(screenshots(), 3, 'the manual refresh replaced the pending one');
+    });
 
   test('ticking "不透明" refreshes and colours the marked boxes only', async () => {
     await open();
