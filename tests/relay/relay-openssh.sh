@@ -4,57 +4,19 @@
 # Runs in a network namespace of its own (see netns-run); the relay program must listen on
 # 10009 and relay to 127.0.0.1:22 (the relay_host test program, or the agent under phone-env).
 set -euo pipefail
-[ "$(id -u)" -eq 0 ] || { echo "SKIP: sshd needs root"; exit 77; }
-[ -n "${RELAY_IN_NETNS:-}${ZELVIK_IN_NETNS:-}" ] || { echo "run me through netns-run" >&2; exit 2; }
+source "$(dirname "$0")/sshd-fixture.sh"
 
-work="$(mktemp -d /tmp/relay-ssh.XXXXXX)"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
 fail() { echo; echo "FAIL: $*" >&2; echo "--- relay log" >&2; cat "$work/relay.log" >&2 || true; exit 1; }
 pass() { echo "PASS: $*"; }
-wait_until() { # timeout-seconds command...
-  local t="$1"; shift
-  for _ in $(seq $((t * 20))); do "$@" && return 0; sleep 0.05; done
-  return 1
-}
-listening() { ss -Hltn "sport = :$1" | grep -q .; }
 # Established connections from the relay to the SSH port.
 relayed_count() { ss -Htn state established "( dport = :22 )" | wc -l; }
 one_relayed() { [ "$(relayed_count)" -eq 1 ]; }
 no_relayed() { [ "$(relayed_count)" -eq 0 ] && [ "$(ss -Htn state established "( sport = :10009 )" | wc -l)" -eq 0 ]; }
 
-# A server of our own: own host key, own authorized key, nothing from the machine's setup.
-ssh-keygen -q -t ed25519 -N '' -f "$work/host_key"
-ssh-keygen -q -t ed25519 -N '' -f "$work/id"
-cp "$work/id.pub" "$work/authorized_keys"
-cat > "$work/sshd_config" <<CONF
-ListenAddress 127.0.0.1:22
-HostKey $work/host_key
-AuthorizedKeysFile $work/authorized_keys
-PermitRootLogin prohibit-password
-PasswordAuthentication no
-KbdInteractiveAuthentication no
-UsePAM no
-StrictModes no
-PidFile none
-Subsystem sftp internal-sftp
-CONF
-mkdir -p /run/sshd
-/usr/sbin/sshd -D -e -f "$work/sshd_config" 2>"$work/sshd.log" &
-sshd_pid=$!
-pids+=("$sshd_pid")
 "$@" >"$work/relay.log" 2>&1 &
 pids+=($!)
-wait_until 10 listening 22 || { cat "$work/sshd.log" >&2; fail "sshd did not start"; }
 wait_until 10 listening 10009 || fail "relay did not start"
 
-ssh_opts=(-F /dev/null -i "$work/id" -o IdentitiesOnly=yes -o StrictHostKeyChecking=no
-  -o UserKnownHostsFile=/dev/null -o BatchMode=yes -o LogLevel=ERROR -o ConnectTimeout=10)
 relay_ssh() { ssh "${ssh_opts[@]}" -p 10009 root@127.0.0.1 "$@"; }
 started() { grep -c "OnTaskStartOk: $1\$" "$work/relay.log" || true; }
 
