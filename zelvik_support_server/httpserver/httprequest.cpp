@@ -554,7 +554,7 @@ void HttpRequest::readFromSocket(QTcpSocket* socket)
 HttpRequest::RequestStatus HttpRequest::getStatus() const { return status; }
 QByteArray HttpRequest::getMethod() const { return method; }
 QByteArray HttpRequest::getPath() const { return urlDecode(path); }
-const QByteArray& HttpRequest::getRawPath() const { return path; }
+QByteArray HttpRequest::getRawPath() const { return path; }
 QByteArray HttpRequest::getVersion() const { return version; }
 QByteArray HttpRequest::getHeader(const QByteArray& name) const { return headers.value(name.toLower()); }
 QList<QByteArray> HttpRequest::getHeaders(const QByteArray& name) const { return headers.values(name.toLower()); }

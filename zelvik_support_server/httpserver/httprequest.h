@@ -52,7 +52,7 @@ public:
 
     QByteArray getMethod() const;
     QByteArray getPath() const;
-    const QByteArray& getRawPath() const;
+    QByteArray getRawPath() const;
     QByteArray getVersion() const;
 
     QByteArray getHeader(const QByteArray& name) const;
