@@ -5,6 +5,9 @@
 #include "simcontext.h"
 #include "systemlog.h"
 
+#include <QDBusConnectionInterface>
+#include <QDBusReply>
+
 CompositorAdaptor::CompositorAdaptor(const SimContext& context, QObject* parent)
     : QDBusAbstractAdaptor(parent)
     , m_context(context)
@@ -13,7 +16,11 @@ CompositorAdaptor::CompositorAdaptor(const SimContext& context, QObject* parent)
 
 bool CompositorAdaptor::killProcessesByPid(int pid, const QDBusMessage& message)
 {
-    const QString refusal = ProcessKiller::refusal(pid);
+    QString refusal = ProcessKiller::refusal(pid);
+    // A reused stored id can name the agent that asks: it must not end itself.
+    const QDBusReply<uint> caller = m_context.bus.interface()->servicePid(message.service());
+    if (refusal.isEmpty() && caller.isValid() && int(caller.value()) == pid)
+        refusal = QStringLiteral("the caller itself");
     if (!refusal.isEmpty()) {
         m_context.log->write(QStringLiteral("kill of process %1 refused: %2").arg(pid).arg(refusal));
         return false;

@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusPendingCallWatcher>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcessEnvironment>
 #include <QThread>
@@ -88,7 +90,15 @@ QDBusMessage SimProcess::call(const QString& service, const QString& path, const
 {
     QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
     message.setArguments(args);
-    return QDBusConnection::systemBus().call(message, QDBus::BlockWithGui, 15000);
+    // The watcher reports a reply that came early too (queued), which a blocking call with its
+    // own event loop may miss.
+    QDBusPendingCallWatcher watcher(QDBusConnection::systemBus().asyncCall(message, 15000));
+    if (!watcher.isFinished()) {
+        QEventLoop loop;
+        QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return watcher.reply();
 }
 
 QDBusMessage SimProcess::compositor(const QString& interface, const QString& method, const QVariantList& args)

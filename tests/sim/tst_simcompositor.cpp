@@ -74,6 +74,7 @@ private slots:
     void killSparesUnrelatedProcess();
     void killEndsAgent();
     void killForcesStubbornAgent();
+    void killSparesCaller();
 
     void statePushedWhenScreenAppears();
     void keyEventTexts_data();
@@ -390,6 +391,23 @@ void TestSimCompositor::killForcesStubbornAgent()
     QVERIFY(clock.elapsed() >= 1500);
     // The call's event loop may already have seen the process end.
     QVERIFY(process.state() == QProcess::NotRunning || process.waitForFinished(1000));
+}
+
+void TestSimCompositor::killSparesCaller()
+{
+    // An agent asking to kill its own id (a reused "selfPid") lives on.
+    const QString agent = SimProcess::root() + QStringLiteral("/agent-bin/zelvik_support_server");
+    QFile::remove(agent);
+    QVERIFY(QFile::copy(QStandardPaths::findExecutable(QStringLiteral("dbus-send")), agent));
+    QProcess process;
+    process.start(QStringLiteral("bash"), {QStringLiteral("-c"),
+                                           QStringLiteral("exec '%1' --system --print-reply=literal --dest=com.orvana.compositor "
+                                                          "/com/orvana/compositor com.orvana.compositor.CompositorInterface."
+                                                          "killProcessesByPid int32:$$").arg(agent)});
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.readAllStandardOutput().trimmed(), QByteArray("boolean false"));
+    QVERIFY(SimProcess::logText().contains(QStringLiteral("refused: the caller itself")));
 }
 
 void TestSimCompositor::flushScreen()
