@@ -72,7 +72,8 @@ class MockAgent {
     return new Promise((resolve) => this.server.close(resolve));
   }
 
-  // Fixed answer for a path: { status, body } or a function of the parsed URL returning one.
+  // Fixed answer for a path: { status, body, type } or a function of the parsed URL and the
+  // request record returning one (type null: no Content-Type header).
   answer(pathName, answer) {
     this.answers.set(pathName, answer);
   }
@@ -110,14 +111,20 @@ class MockAgent {
   }
 
   serve(request, response) {
+    const chunks = [];
+    request.on('data', (chunk) => chunks.push(chunk));
+    request.on('end', () => this.answerRequest(request, Buffer.concat(chunks), response));
+  }
+
+  answerRequest(request, body, response) {
     const url = new URL(request.url, 'http://mock');
     const record = {
-      path: url.pathname, query: url.search, params: [...url.searchParams], headers: request.headers,
-      answered: false,
+      method: request.method, path: url.pathname, query: url.search, params: [...url.searchParams],
+      headers: request.headers, body: body.toString('utf8'), answered: false,
     };
     this.requests.push(record);
     let answer = this.answers.get(url.pathname);
-    if (typeof answer === 'function') answer = answer(url);
+    if (typeof answer === 'function') answer = answer(url, record);
     if (!answer && (url.pathname === '/' || url.pathname === '/main.js')) {
       const file = url.pathname === '/' ? 'index.html' : 'main.js';
       answer = { body: fs.readFileSync(path.join(WEBSITE, file)), type: null };
