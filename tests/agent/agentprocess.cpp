@@ -1,6 +1,7 @@
 #include "agentprocess.h"
 
 #include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
@@ -9,7 +10,10 @@
 
 AgentProcess::AgentProcess()
 {
+    // A file, not a pipe: a pipe nobody reads fills up and stalls the agent's logging.
+    logFile.open();
     process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setStandardOutputFile(logFile.fileName());
 }
 
 AgentProcess::~AgentProcess()
@@ -42,6 +46,7 @@ bool AgentProcess::start(const QStringList& extraEnvironment)
     process.start(binary(QStringLiteral("zelvik_support_server")), QStringList());
     if (!process.waitForStarted(5000))
         return false;
+    startedPid = process.processId();
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < 10000) {
@@ -58,7 +63,6 @@ int AgentProcess::waitForExit(int timeoutMs)
 {
     if (!process.waitForFinished(timeoutMs))
         return -1;
-    output += process.readAll();
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
@@ -71,16 +75,22 @@ void AgentProcess::stop()
         process.kill();
         process.waitForFinished(5000);
     }
-    output += process.readAll();
+    // Kept for a person reading a failed run.
+    const QString keep = qEnvironmentVariable("ZELVIK_AGENT_LOG");
+    if (!keep.isEmpty()) {
+        QFile file(keep);
+        if (file.open(QIODevice::Append))
+            file.write(log());
+    }
 }
 
 qint64 AgentProcess::pid() const
 {
-    return process.processId();
+    return startedPid;
 }
 
 QByteArray AgentProcess::log()
 {
-    output += process.readAll();
-    return output;
+    QFile file(logFile.fileName());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

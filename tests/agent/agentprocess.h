@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryFile>
 
 // The real agent binary, started in the simulated phone's environment.
 class AgentProcess
@@ -25,6 +26,7 @@ public:
     static bool portAnswers(quint16 port);
 
 private:
+    QTemporaryFile logFile;
     QProcess process;
-    QByteArray output;
+    qint64 startedPid = 0;
 };
