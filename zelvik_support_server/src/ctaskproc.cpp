@@ -133,7 +133,7 @@ void CTaskProc::procConnectErr(QAbstractSocket::SocketError error)
         && isLocalAddressClash(error)) {
         // Not from within the socket's own error report.
         m_localPort = 0;
-        QMetaObject::invokeMethod(this, [this] { connectToTarget(0); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this] { if (m_valid) connectToTarget(0); }, Qt::QueuedConnection);
         return;
     }
     qDebug().noquote() << Q_FUNC_INFO
