@@ -410,6 +410,31 @@ describe('selection', () => {
     assert.deepEqual(await geometry('temp4'), plain);
   });
 
+  test('the selected box keeps its mark when the pointer leaves; every mark undoes exactly',
+    async () => {
+      await open();
+      const plain4 = await geometry('temp4');
+      const plain5 = await geometry('temp5');
+      const grown = (plain, by) => ({
+        left: plain.left - by, top: plain.top - by, width: plain.width + 2 * by,
+        height: plain.height + 2 * by, border: '2px solid rgb(255, 0, 0)',
+      });
+      const near = (a, b) => Object.keys(b).every((k) => (typeof b[k] === 'number'
+        ? Math.abs(a[k] - b[k]) < 0.001 : a[k] === b[k]));
+      const centre = await boxCentre('temp4');
+      await page.mouse.click(centre.x, centre.y);
+      assert.ok(near(await geometry('temp4'), grown(plain4, 2)), 'hovered and selected');
+      await page.mouse.move(1300, 800);
+      assert.ok(near(await geometry('temp4'), grown(plain4, 2)), 'kept after the pointer left');
+      await page.fill('#xpathinput', '//QQuickRectangle[@tempID="temp5"]');
+      await page.click('#search');
+      assert.deepEqual(await geometry('temp4'), plain4);
+      assert.ok(near(await geometry('temp5'), grown(plain5, 1)), 'selected by search');
+      await page.fill('#xpathinput', '//*[@tempID="temp4"]');
+      await page.click('#search');
+      assert.deepEqual(await geometry('temp5'), plain5);
+    });
+
   test('a click on an unmarked box reaches the box beneath it', async () => {
     await open();
     const f = await factor();

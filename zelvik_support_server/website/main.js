@@ -114,7 +114,8 @@
   };
 
   // Page geometry and marks of each box: base position and size in page pixels, hover and
-  // selection flags. Each flag widens the box by 1 px on every side.
+  // selection flags. Each flag widens the box by 1 px on every side, so a box clicked under the
+  // pointer grows by 2 px and every mark is undone exactly, however it was made.
   const boxGeometry = new WeakMap();
 
   const $ = (id) => document.getElementById(id);
@@ -376,16 +377,16 @@
     else box.style.removeProperty('border');
   }
 
-  function setMark(box, mark, on) {
+  function setMarks(box, marks) {
     const geometry = boxGeometry.get(box);
-    if (!geometry || geometry[mark] === on) return;
-    geometry[mark] = on;
+    if (!geometry) return;
+    Object.assign(geometry, marks);
     applyMarks(box);
   }
 
+  // The selected box keeps its look while the pointer comes and goes.
   function showOrHideBorder(box, show) {
-    if (show && box === state.selected) return;
-    setMark(box, 'hover', show);
+    if (box !== state.selected) setMarks(box, { hover: show });
   }
 
   function clickHandle(box) {
@@ -395,9 +396,9 @@
     }
     if (!box) return;
     if (box !== state.selected) {
-      setMark(box, 'selected', true);
+      setMarks(box, { selected: true });
       fillPanel(box);
-      if (state.selected) setMark(state.selected, 'selected', false);
+      if (state.selected) setMarks(state.selected, { selected: false, hover: false });
     }
     state.selected = box;
     state.selectedId = box.id;
@@ -420,7 +421,7 @@
     for (const [field] of PANEL_FIELDS) {
       if (field !== 'xpath') $(field).value = '';
     }
-    if (state.selected) setMark(state.selected, 'selected', false);
+    if (state.selected) setMarks(state.selected, { selected: false, hover: false });
     state.selected = null;
     state.selectedId = null;
     $('dl').disabled = true;
