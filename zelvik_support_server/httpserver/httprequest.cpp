@@ -19,6 +19,24 @@
 namespace tarsel {
 
 namespace {
+// The request line as logged: a password parameter's value never reaches the log.
+QByteArray withoutSecrets(const QByteArray& line)
+{
+    QByteArray logged = line;
+    int at = 0;
+    while ((at = logged.indexOf("password=", at)) >= 0) {
+        at += 9;
+        int end = at;
+        while (end < logged.size() && logged.at(end) != '&' && logged.at(end) != ' ' && logged.at(end) != '#')
+            ++end;
+        logged.replace(at, end - at, "***");
+        at += 3;
+    }
+    return logged;
+}
+} // namespace
+
+namespace {
 
 const char TEMP_DIRECTORY[] = "/data/home/user/com.orvana.zelvikSupport/temp";
 // Multipart bodies reach the disk in pieces of at most this size.
@@ -189,7 +207,8 @@ void HttpRequest::readRequest(QTcpSocket* socket)
     QByteArray line;
     if (!readLine(socket, &line) || line.isEmpty())
         return;
-    qCDebug(httpLog, "HttpRequest: from %s: %s", qPrintable(socket->peerAddress().toString()), line.constData());
+    qCDebug(httpLog, "HttpRequest: from %s: %s", qPrintable(socket->peerAddress().toString()),
+            withoutSecrets(line).constData());
     const QList<QByteArray> list = line.split(' ');
     if (list.count() != 3 || !list.at(2).contains("HTTP")) {
         fail("HttpRequest: received broken HTTP request, invalid first line");
