@@ -12,6 +12,7 @@ const { launch, newContext, sleep, waitFor, artifactDir } = require('./browser')
 const AGENT = 'http://127.0.0.1:10008/';
 const FORM = ['com.orvana.demo.form', 'form'];
 const LIST = ['com.orvana.demo.list', 'list'];
+const TRANSFORMS = ['com.orvana.demo.transforms', 'transforms'];
 const HOME_SOPID = 'com.orvana.home';
 const XSS_TEXT = '"><img src=x onerror=alert(1)>';
 
@@ -327,4 +328,33 @@ describe('inspector page on the simulated phone', () => {
     await page.screenshot({ path: file, fullPage: true });
     assert.ok(fs.statSync(file).size > 10000);
   });
+
+  test('a rotated item gets a turned box; the rotate button turns the screen and back',
+    async () => {
+      await bringUp(TRANSFORMS, 'rotatedBox');
+      await openPage();
+      const style = await page.evaluate(() => [...document.querySelectorAll('#surface .item')]
+        .find((b) => b.dataset.objectname === 'rotatedBox').getAttribute('style'));
+      assert.match(style, /rotate\(30deg\)/);
+
+      const aspect = () => page.$eval('#surface',
+        (s) => parseFloat(s.style.width) / parseFloat(s.style.height));
+      const portrait = await aspect();
+      assert.ok(portrait < 1);
+      for (const [sent, reached] of [[4, '8'], [1, '1']]) {
+        pageRequests = [];
+        await page.click('#rotate');
+        await waitFor(async () => (await agent('getScreenOrientation')) === reached,
+          'orientation ' + reached, 10000);
+        assert.deepEqual(requestsTo('/setRotationAllowed', '/getScreenOrientation',
+          '/sendOrientationEvent').map((r) => r.path + r.query), ['/setRotationAllowed?allowed=1',
+          '/getScreenOrientation', '/sendOrientationEvent?orientation=' + sent]);
+        // the page refreshes by itself 3 s after the orientation was sent
+        await waitFor(() => requestsTo('/getLayoutXML').length > 0, 'refresh after rotate', 6000);
+        await refreshIdle();
+        const now = await aspect();
+        if (reached === '8') assert.ok(Math.abs(now - 1 / portrait) < 0.01, 'landscape ' + now);
+        else assert.ok(Math.abs(now - portrait) < 0.01, 'portrait again ' + now);
+      }
+    });
 });
