@@ -197,7 +197,9 @@ describe('inspector page on the simulated phone', () => {
       return first > before ? first : 0;
     }, 'the list to scroll', 10000);
     assert.ok(after > before + 2, `first row ${before} -> ${after}`);
-    const types = requestsTo('/sendTouchEventPWithUInput').map((r) => r.params[0][1]);
+    const touchTypes = () => requestsTo('/sendTouchEventPWithUInput').map((r) => r.params[0][1]);
+    await waitFor(() => touchTypes().includes('0'), 'the release');
+    const types = touchTypes();
     assert.equal(types[0], '1');
     assert.equal(types[types.length - 1], '0');
     assert.ok(types.slice(1, -1).length >= 1 && types.slice(1, -1).every((t) => t === '2'));
