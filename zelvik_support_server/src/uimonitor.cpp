@@ -799,7 +799,9 @@ void UIMonitor::setBrightness(HttpRequest& request, HttpResponse& response)
     int result = 0;
     if (brightness >= 0 && brightness <= maxBrightnessValue && f_brightness) {
         QMutexLocker lock(&brightnessMutex);
-        if (f_brightness->open(QIODevice::ReadWrite)) {
+        // Truncated as a shell's "echo > brightness" does: on a plain file a shorter number
+        // would otherwise leave the old digits behind it.
+        if (f_brightness->open(QIODevice::ReadWrite | QIODevice::Truncate)) {
             result = static_cast<int>(f_brightness->write(QByteArray::number(brightness, 10)));
             // A write that never reaches the file is a failed write.
             if (!f_brightness->flush())
