@@ -6,7 +6,7 @@
 #include <QSaveFile>
 
 namespace {
-const char* const kDefaultSpec = "panel:255";
+const char* const kDefaultDevices = "panel:255";
 
 bool writeNumber(const QString& path, int value)
 {
@@ -15,10 +15,10 @@ bool writeNumber(const QString& path, int value)
 }
 }
 
-QStringList Backlight::create(const QString& classDir, const QString& spec)
+QStringList Backlight::create(const QString& classDir, const QString& setting)
 {
     QStringList made;
-    const QString devices = spec.isEmpty() ? QLatin1String(kDefaultSpec) : spec;
+    const QString devices = setting.isEmpty() ? QLatin1String(kDefaultDevices) : setting;
     if (devices == QLatin1String("none"))
         return made;
     static const QRegularExpression entry(QStringLiteral("^([A-Za-z0-9_.-]+):([0-9]{1,9})$"));

@@ -7,9 +7,9 @@
 class Backlight
 {
 public:
-    // `spec` is ORVANA_SIM_BACKLIGHTS: empty for one device "panel" of maximum 255, "none" for
+    // `setting` is ORVANA_SIM_BACKLIGHTS: empty for one device "panel" of maximum 255, "none" for
     // no device, or "name:max,name:max" (for example "a:255,b:100"). Gives the devices made.
-    static QStringList create(const QString& classDir, const QString& spec);
+    static QStringList create(const QString& classDir, const QString& setting);
 
 private:
     static bool createDevice(const QString& dir, int maximum);

@@ -355,7 +355,7 @@ void TestSimDevice::defaultBacklight()
 
 void TestSimDevice::backlightDevices_data()
 {
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("setting");
     QTest::addColumn<QStringList>("devices");
     QTest::newRow("none") << QStringLiteral("none") << QStringList();
     QTest::newRow("two") << QStringLiteral("a:255,b:100") << QStringList{QStringLiteral("a"), QStringLiteral("b")};
@@ -364,11 +364,11 @@ void TestSimDevice::backlightDevices_data()
 
 void TestSimDevice::backlightDevices()
 {
-    QFETCH(QString, spec);
+    QFETCH(QString, setting);
     QFETCH(QStringList, devices);
     m_sim.stop();
     QVERIFY(QDir(backlights()).removeRecursively());
-    QVERIFY(m_sim.start({QStringLiteral("ORVANA_SIM_BACKLIGHTS=") + spec}));
+    QVERIFY(m_sim.start({QStringLiteral("ORVANA_SIM_BACKLIGHTS=") + setting}));
     QCOMPARE(QDir(backlights()).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name), devices);
     for (const QString& device : devices) {
         const QByteArray max = readFile(backlights() + QLatin1Char('/') + device + QStringLiteral("/max_brightness"));
