@@ -43,7 +43,9 @@ bool AgentProcess::start(const QStringList& extraEnvironment)
     for (const QString& entry : extraEnvironment)
         env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
     process.setProcessEnvironment(env);
-    process.start(binary(QStringLiteral("zelvik_support_server")), QStringList());
+    // ZELVIK_AGENT names another agent program, e.g. one that runs the arm64 agent under qemu.
+    const QString agent = qEnvironmentVariable("ZELVIK_AGENT");
+    process.start(agent.isEmpty() ? binary(QStringLiteral("zelvik_support_server")) : agent, QStringList());
     if (!process.waitForStarted(5000))
         return false;
     startedPid = process.processId();

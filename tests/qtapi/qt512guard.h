@@ -54,6 +54,11 @@
 #include <QtQuick/qquickview.h>
 #endif
 
+// The phone's API is 5.12's, deprecated or not: none of it may be compiled out.
+#if QT_DISABLE_DEPRECATED_BEFORE > 0x050C00
+#error "QT_DISABLE_DEPRECATED_BEFORE past 5.12 removes API the phone programs use"
+#endif
+
 // QtCore: 5.13 swapItemsAt; 5.14 QRecursiveMutex, QCalendar, QDate::startOfDay/endOfDay;
 // 5.15 QByteArray::fromBase64Encoding, QProcess::splitCommand, QFile::moveToTrash,
 // QString::isValidUtf16, QFileInfo::isJunction.
