@@ -1,0 +1,111 @@
+// The agent's two heaviest reads against what they cannot avoid, in one run:
+//   "/getScreenShot" against the compositor's "getScreenImage" call plus Base64 of its bytes;
+//   "/getLayoutXML" of a 500-item window against the application's own dump call.
+#include "agentprocess.h"
+#include "httpclient.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusInterface>
+#include <QDBusReply>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QThread>
+#include <QUrl>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+const int rounds = 15;
+
+// Median of the rounds, in milliseconds.
+double measure(const std::function<void()>& work)
+{
+    work();
+    QVector<double> times;
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.append(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+const char* manyItems = R"(import QtQuick 2.12
+Rectangle {
+    color: "white"
+    Flow {
+        anchors.fill: parent
+        Repeater {
+            model: 500
+            Rectangle { width: 40; height: 40; color: index % 2 ? "#2d7ff9" : "#eeeeee"; objectName: "cell" + index }
+        }
+    }
+})";
+
+bool installManyItems()
+{
+    QJsonObject app{{"uiappid", "cells"}, {"name", "Cells"}, {"qml", QString::fromLatin1(manyItems)}};
+    QJsonObject package{{"sopid", "com.bench.cells"}, {"uninstallable", true}, {"apps", QJsonArray{app}}};
+    const QString path = qEnvironmentVariable("ORVANA_DEVICE_ROOT") + QStringLiteral("/cells.opk");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(QJsonDocument(package).toJson());
+    file.close();
+    HttpClient::get("/install?filepath=" + QUrl::toPercentEncoding(path));
+    HttpClient::get("/launchApp?sopid=com.bench.cells&uiappid=cells");
+    for (int i = 0; i < 100; ++i) {
+        if (HttpClient::get("/getLayoutXML").body.contains("sopId=\"com.bench.cells\""))
+            return true;
+        QThread::msleep(100);
+    }
+    return false;
+}
+
+void report(const char* name, double agent, double peer, double target)
+{
+    std::printf("%-34s agent %8.2f ms   peer %8.2f ms   ratio %5.2f   target <= %.1f  %s\n", name, agent, peer,
+                agent / peer, target, agent / peer <= target ? "met" : "MISSED");
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    AgentProcess agent;
+    if (!agent.start({QStringLiteral("QT_LOGGING_RULES=*.debug=false")})) {
+        std::fprintf(stderr, "agent did not start\n");
+        return 1;
+    }
+    QDBusInterface compositor(QStringLiteral("com.orvana.compositor"), QStringLiteral("/com/orvana/compositor"),
+                              QStringLiteral("com.orvana.compositor.ZelvikInterface"), QDBusConnection::systemBus());
+
+    const double screenPeer = measure([&] {
+        const QDBusReply<QByteArray> png = compositor.call(QStringLiteral("getScreenImage"));
+        volatile int size = png.value().toBase64().size();
+        (void)size;
+    });
+    const double screenAgent = measure([] { HttpClient::get("/getScreenShot"); });
+    report("getScreenShot", screenAgent, screenPeer, 1.2);
+
+    if (!installManyItems()) {
+        std::fprintf(stderr, "the 500-item application did not come up\n");
+        return 1;
+    }
+    const int pid = QDBusReply<int>(compositor.call(QStringLiteral("getTopWindowPid"))).value();
+    QDBusInterface application(QStringLiteral("com.orvana.p%1").arg(pid), QStringLiteral("/com/orvana/p%1").arg(pid),
+                               QStringLiteral("com.orvana.uitest.Interface"), QDBusConnection::sessionBus());
+    const double layoutPeer = measure([&] { application.call(QStringLiteral("genareteLayoutInfo")); });
+    const double layoutAgent = measure([] { HttpClient::get("/getLayoutXML"); });
+    report("getLayoutXML (500 items)", layoutAgent, layoutPeer, 1.2);
+    return 0;
+}
