@@ -1,6 +1,7 @@
 #include "simcall.h"
 
 #include <QDBusConnection>
+#include <QDBusPendingCall>
 
 namespace {
 const char* const kService = "com.orvana.sim";
@@ -15,7 +16,11 @@ QDBusMessage SimCall::call(const QString& method, const QVariantList& args)
     QDBusMessage message = QDBusMessage::createMethodCall(QLatin1String(kService), QLatin1String(kPath),
                                                           QLatin1String(kInterface), method);
     message.setArguments(args);
-    return QDBusConnection::systemBus().call(message, QDBus::Block, kTimeoutMs);
+    // Not QDBus::Block: Qt's blocking call stores error replies in the connection's one lastError
+    // without a lock, and concurrent failing calls (the simulator gone) corrupt the heap.
+    QDBusPendingCall pending = QDBusConnection::systemBus().asyncCall(message, kTimeoutMs);
+    pending.waitForFinished();
+    return pending.reply();
 }
 
 QVariant SimCall::first(const QDBusMessage& reply)

@@ -20,6 +20,7 @@ import os
 import random
 import re
 import select
+import shlex
 import shutil
 import signal
 import socket
@@ -207,7 +208,7 @@ class Agent:
         env = dict(os.environ, QT_LOGGING_RULES="*.debug=true")
         binary = os.path.join(os.environ["ZELVIK_BIN"], "zelvik_support_server")
         self.log = open(self.log_path, "wb")
-        wrapper = os.environ.get("ZELVIK_AGENT_WRAPPER", "").split()
+        wrapper = shlex.split(os.environ.get("ZELVIK_AGENT_WRAPPER", ""))
         self.process = subprocess.Popen(wrapper + [binary], stdout=self.log, stderr=subprocess.STDOUT, env=env)
         if not wait_until(self.answers, 30, 0.1):
             self.stop()

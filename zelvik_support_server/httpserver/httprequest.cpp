@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QDBusConnection>
 #include <QDBusInterface>
+#include <QDBusPendingCall>
 #include <QFile>
 #include <QSettings>
 #include <QTcpSocket>
@@ -331,7 +332,8 @@ void HttpRequest::readMultipartBody(QTcpSocket* socket)
                                                             SYSTEM_MAIN_ZVK_INTERFACE, QDBusConnection::systemBus());
         // The compositor creates the directory with its own rights; its answer does not
         // matter, the file creation below tells whether the directory is there.
-        system_main_test_interface->call(QStringLiteral("mkdir"), tempDirectory());
+        // Not a QDBus::Block call: that writes the connection's lastError without a lock.
+        system_main_test_interface->asyncCall(QStringLiteral("mkdir"), tempDirectory()).waitForFinished();
         tempFile = createTempFile();
         if (!tempFile) {
             // Reading the rest of the body into nowhere would only end in a read timeout.

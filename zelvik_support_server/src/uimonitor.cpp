@@ -24,6 +24,7 @@
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusMetaType>
+#include <QDBusPendingCall>
 #include <QDBusReply>
 #include <QDateTime>
 #include <QDir>
@@ -60,17 +61,27 @@ const qint64 maxEpochSeconds = std::numeric_limits<qint64>::max() / 1000;
 // Pause between two passes of the Wi-Fi polls, so a waiting request never spins a core.
 const int wifiPollPauseMs = 50;
 
+// Waits for the reply in the calling thread. Not QDBus::Block: Qt's blocking call stores every
+// error reply in the connection's one lastError without a lock, and handler threads whose calls
+// fail at the same time (the phone's services gone) free its strings twice.
+QDBusMessage blockingCall(QDBusAbstractInterface* iface, const QString& method, const QList<QVariant>& args)
+{
+    QDBusPendingCall pending = iface->asyncCallWithArgumentList(method, args);
+    pending.waitForFinished();
+    return pending.reply();
+}
+
 // A blocking call whose reply is read as T; a failed call reads as T's empty value.
 template <typename T>
 T callReply(QDBusAbstractInterface* iface, const QString& method, const QList<QVariant>& args = {})
 {
-    return QDBusReply<T>(iface->callWithArgumentList(QDBus::Block, method, args)).value();
+    return QDBusReply<T>(blockingCall(iface, method, args)).value();
 }
 
 void callIgnoringReply(QDBusAbstractInterface* iface, const QString& method,
                        const QList<QVariant>& args = {})
 {
-    iface->callWithArgumentList(QDBus::Block, method, args);
+    blockingCall(iface, method, args);
 }
 
 QDBusInterface* systemInterface(const QString& service, const QString& path, const QString& interface)
@@ -627,7 +638,7 @@ void UIMonitor::layout_xml_response(HttpResponse& response)
         if (!layout.isEmpty())
             result = layout.toUtf8();
     } else {
-        qCDebug(lcAgent) << Q_FUNC_INFO << QDBusConnection::sessionBus().lastError().message();
+        qCDebug(lcAgent) << Q_FUNC_INFO << iface->lastError().message();
     }
     response.write(result, true);
 }
@@ -769,7 +780,7 @@ void UIMonitor::launchApp(HttpRequest& request)
                             + QLatin1Char('\t') + uiappid + QLatin1Char('\t') + params;
 
     QScopedPointer<QDBusInterface> iomanager(systemInterface(IOMGR_SERVICE, IOMGR_PATH, IOMGR_INTERFACE));
-    const QDBusReply<bool> reply = iomanager->call(QStringLiteral("sendAppData"), command);
+    const QDBusReply<bool> reply = blockingCall(iomanager.data(), QStringLiteral("sendAppData"), {command});
     logIoManagerReply(Q_FUNC_INFO, reply);
 }
 
@@ -777,7 +788,7 @@ void UIMonitor::quitApp(HttpRequest& request)
 {
     const QStringList apps{QString::fromUtf8(request.getParameter("sopid") + '/' + request.getParameter("uiappid"))};
     QScopedPointer<QDBusInterface> iomanager(systemInterface(IOMGR_SERVICE, IOMGR_PATH, IOMGR_INTERFACE));
-    const QDBusReply<bool> reply = iomanager->call(QStringLiteral("quitApps"), apps);
+    const QDBusReply<bool> reply = blockingCall(iomanager.data(), QStringLiteral("quitApps"), {apps});
     logIoManagerReply(Q_FUNC_INFO, reply);
 }
 
