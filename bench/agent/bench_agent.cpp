@@ -107,5 +107,8 @@ int main(int argc, char** argv)
     const double layoutPeer = measure([&] { application.call(QStringLiteral("genareteLayoutInfo")); });
     const double layoutAgent = measure([] { HttpClient::get("/getLayoutXML"); });
     report("getLayoutXML (500 items)", layoutAgent, layoutPeer, 1.2);
+    // What the agent must add to the application's own call: the top-window query.
+    const double topPid = measure([&] { compositor.call(QStringLiteral("getTopWindowPid")); });
+    std::printf("%-34s %8.2f ms (part of the agent's layout answer)\n", "getTopWindowPid", topPid);
     return 0;
 }
