@@ -36,7 +36,20 @@ bool AgentProcess::portAnswers(quint16 port)
     return socket.waitForConnected(200);
 }
 
-bool AgentProcess::start(const QStringList& extraEnvironment)
+bool AgentProcess::httpAnswers(quint16 port)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+    if (!socket.waitForConnected(200))
+        return false;
+    socket.write("GET /ready HTTP/1.0\r\n\r\n");
+    QByteArray answer;
+    while (answer.size() < 9 && socket.waitForReadyRead(1000))
+        answer += socket.readAll();
+    return answer.startsWith("HTTP/1.1 ");
+}
+
+bool AgentProcess::launch(const QStringList& extraEnvironment)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("*.debug=true"));
@@ -49,12 +62,21 @@ bool AgentProcess::start(const QStringList& extraEnvironment)
     if (!process.waitForStarted(5000))
         return false;
     startedPid = process.processId();
+    return true;
+}
+
+bool AgentProcess::start(const QStringList& extraEnvironment)
+{
+    if (!launch(extraEnvironment))
+        return false;
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < 10000) {
         if (process.state() != QProcess::Running)
             return false;
-        if (portAnswers(10008))
+        // An HTTP answer, not just a connection: the agent's single-instance probe briefly
+        // listens on the port before the server exists.
+        if (httpAnswers(10008))
             return true;
         QThread::msleep(50);
     }

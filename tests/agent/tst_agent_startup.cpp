@@ -115,8 +115,7 @@ void AgentStartup::switchOffEndsWithCodeZero()
     }
     setSwitch(false);
     AgentProcess agent;
-    // Only the agent's own probe of the port may answer, for a moment: start() need not fail.
-    agent.start();
+    QVERIFY(agent.launch());
     QCOMPARE(agent.waitForExit(10000), 0);
     QCOMPARE(stored(QStringLiteral("selfPid")).toLongLong(), agent.pid());
     QCOMPARE(stored(QStringLiteral("listener/port")).toInt(), 1234);
@@ -138,7 +137,7 @@ void AgentStartup::stalePidOfAnotherProcessSurvives()
     QVERIFY(holder.listen(QHostAddress::Any, 10008));
 
     AgentProcess agent;
-    agent.start();
+    QVERIFY(agent.launch());
     QTRY_VERIFY_WITH_TIMEOUT(agent.log().contains("Cannot bind on port 10008"), 10000);
     QVERIFY(alive(bystander.processId()));
     QCOMPARE(stored(QStringLiteral("selfPid")).toLongLong(), agent.pid());
