@@ -23,7 +23,7 @@ public:
     // Reads until the peer closes or `timeoutMs` passed; `closed` tells which.
     QByteArray receiveUntilClosed(int timeoutMs = 5000, bool* closed = nullptr);
     // Reads one complete response (head plus "Content-Length" or chunked body).
-    QByteArray receiveResponse(int timeoutMs = 5000);
+    QByteArray receiveResponse(int timeoutMs = 15000);
     void shutdownWrite();
     void close();
     int descriptor() const { return fd; }

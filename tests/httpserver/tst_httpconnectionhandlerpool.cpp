@@ -121,7 +121,7 @@ void TestHttpConnectionHandlerPool::moreConnectionsThanHandlers()
     QVERIFY(extra.connectTo(listener.serverPort()));
     QVERIFY(extra.send("GET /fixed HTTP/1.1\r\n\r\n"));
     bool closed = false;
-    QCOMPARE(extra.receiveUntilClosed(3000, &closed), TOO_MANY);
+    QCOMPARE(extra.receiveUntilClosed(15000, &closed), TOO_MANY);
     QVERIFY(closed);
     for (int i : {0, 50, 99}) {
         QVERIFY(clients[i]->send("GET /fixed HTTP/1.1\r\n\r\n"));
@@ -140,7 +140,7 @@ void TestHttpConnectionHandlerPool::noHandlersAtAll()
         RawClient client;
         QVERIFY(client.connectTo(listener.serverPort()));
         bool closed = false;
-        QCOMPARE(client.receiveUntilClosed(3000, &closed), TOO_MANY);
+        QCOMPARE(client.receiveUntilClosed(15000, &closed), TOO_MANY);
         QVERIFY(closed);
     }
     HttpConnectionHandlerPool pool(settings, &requestHandler);
