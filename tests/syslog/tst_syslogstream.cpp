@@ -39,7 +39,7 @@ qint64 threadCpuMicroseconds()
 }
 
 template <typename Condition>
-bool waitUntil(Condition done, int timeoutMs = 5000)
+bool waitUntil(Condition done, int timeoutMs = 15000)
 {
     QElapsedTimer timer;
     timer.start();
