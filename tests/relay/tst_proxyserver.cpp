@@ -11,6 +11,8 @@
 #include <QTcpSocket>
 #include <QtTest>
 
+#include "waituntil.h"
+
 #include <memory>
 
 namespace {
@@ -44,19 +46,6 @@ QByteArray randomBytes(int size)
     return data;
 }
 
-// Runs the event loop (the relay lives in it) until `done` holds or the time is up.
-template <typename Condition>
-bool waitUntil(Condition done, int timeoutMs = 10000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(1);
-    }
-    return true;
-}
 
 // Reads until `size` bytes arrived or the time is up.
 QByteArray readExactly(QTcpSocket* socket, int size)

@@ -21,6 +21,8 @@
 #include <QThread>
 #include <QtTest>
 
+#include "waituntil.h"
+
 #include <algorithm>
 #include <memory>
 
@@ -36,19 +38,6 @@ qint64 threadCpuMicroseconds()
     getrusage(RUSAGE_THREAD, &usage);
     return qint64(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000 + usage.ru_utime.tv_usec
            + usage.ru_stime.tv_usec;
-}
-
-template <typename Condition>
-bool waitUntil(Condition done, int timeoutMs = 15000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(1);
-    }
-    return true;
 }
 
 // Runs streams and records when each ended and the CPU time its thread spent.
