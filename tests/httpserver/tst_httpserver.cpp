@@ -17,6 +17,13 @@
 #include <memory>
 #include <vector>
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 using tarsel::HttpListener;
 using tarsel::HttpRequest;
 
@@ -55,6 +62,7 @@ private slots:
     void clientVanishes_data();
     void clientVanishes();
     void slowClient();
+    void connectBurstWhileListenerBusy();
     void noHandlerLeft();
 
 private:
@@ -248,6 +256,37 @@ void TestHttpServer::slowClient()
         QTest::qWait(2);
     }
     QVERIFY(client.receiveResponse().contains("param slow=1"));
+}
+
+// The listener thread accepts nothing while this test holds it; the kernel must still complete
+// every handshake of the burst (Qt's own backlog of 50 drops the rest, a second per retry).
+void TestHttpServer::connectBurstWhileListenerBusy()
+{
+    const int count = 120;
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(listener->serverPort());
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::vector<pollfd> sockets;
+    for (int i = 0; i < count; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        QVERIFY(fd >= 0);
+        sockets.push_back({fd, POLLOUT, 0});
+        const int result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+        QVERIFY(result == 0 || errno == EINPROGRESS);
+    }
+    int connected = 0;
+    QElapsedTimer timer;
+    timer.start();
+    while (connected < count && timer.elapsed() < 500) {
+        connected = 0;
+        ::poll(sockets.data(), sockets.size(), 50);
+        for (const pollfd& socket : sockets)
+            connected += (socket.revents & POLLOUT) ? 1 : 0;
+    }
+    for (const pollfd& socket : sockets)
+        ::close(socket.fd);
+    QCOMPARE(connected, count);
 }
 
 // Every case above gave its handler back: all four serve at once. A handler whose client left

@@ -42,7 +42,8 @@ private slots:
 
 private:
     void createSocket();
-    void processInput();
+    // True when it answered a request and the connection stays open.
+    bool processInput();
     void closeAfterWriting();
     void releaseConnection();
 
@@ -60,6 +61,8 @@ private:
     int maxMultiPartSize;
     // Used in the handler's thread only. A connection is adopted and not yet released.
     bool connected;
+    // Connections adopted by all handlers of the process and not yet released.
+    static std::atomic<int> openConnections;
     // read() is running. Waits for the socket and service() may deliver socket signals
     // re-entrantly (a nested event loop); those are left to the running read().
     bool reading;

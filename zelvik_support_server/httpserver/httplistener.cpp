@@ -48,6 +48,9 @@ void HttpListener::listen()
         qCCritical(httpLog, "HttpListener: Cannot bind on port %i: %s", int(port), qPrintable(errorString()));
         return;
     }
+    // Qt listens with a backlog of 50: a burst of connections while the listener thread is busy
+    // creating handlers would overflow it, and the kernel drops the SYN (one second of delay).
+    ::listen(int(socketDescriptor()), SOMAXCONN);
     qCDebug(httpLog, "HttpListener: Listening on port %i", int(port));
 }
 

@@ -16,6 +16,7 @@
 
 #include <climits>
 #include <cstring>
+#include <utility>
 
 namespace tarsel {
 
@@ -46,6 +47,21 @@ const qint64 MULTIPART_PIECE = 65536;
 const int MULTIPART_LINE = 65536;
 // The body file is scanned for boundaries in blocks of this size.
 const int SCAN_BLOCK = 1 << 20;
+
+// Request and header lines are read from the socket in pieces of this size.
+const int LINE_CHUNK = 4096;
+
+const QByteArray CONTENT_TYPE = QByteArrayLiteral("content-type");
+
+// Header names are stored in lower case; most callers already ask in lower case.
+QByteArray lowerCase(const QByteArray& name)
+{
+    for (const char c : name) {
+        if (c >= 'A' && c <= 'Z')
+            return name.toLower();
+    }
+    return name;
+}
 
 // Distinguishes temporary files created within one millisecond.
 QAtomicInteger<quint32> tempFileCounter;
@@ -185,20 +201,22 @@ void HttpRequest::fail(const char* warning)
 bool HttpRequest::readLine(QTcpSocket* socket, QByteArray* line)
 {
     // Never read past the size limit, so a single endless line cannot grow the buffer.
-    const qint64 room = qint64(maxSize) - currentSize + 1;
-    if (room > 0) {
-        const int old = lineBuffer.size();
-        lineBuffer.resize(old + int(room) + 1);
-        const qint64 got = socket->readLine(lineBuffer.data() + old, room + 1);
-        lineBuffer.resize(old + int(qMax<qint64>(got, 0)));
-        currentSize += qMax<qint64>(got, 0);
+    char chunk[LINE_CHUNK];
+    for (qint64 room = qint64(maxSize) - currentSize + 1; room > 0; room = qint64(maxSize) - currentSize + 1) {
+        const qint64 got = socket->readLine(chunk, qMin<qint64>(room + 1, LINE_CHUNK));
+        if (got <= 0)
+            break;
+        currentSize += got;
+        lineBuffer.append(chunk, int(got));
+        if (chunk[got - 1] == '\n')
+            break;
     }
     if (!lineBuffer.endsWith("\r\n")) {
         qCDebug(httpLog, "HttpRequest: collecting more parts until line break");
         return false;
     }
-    *line = lineBuffer.trimmed();
-    lineBuffer.clear();
+    *line = std::move(lineBuffer).trimmed();
+    lineBuffer = QByteArray();
     return true;
 }
 
@@ -210,14 +228,16 @@ void HttpRequest::readRequest(QTcpSocket* socket)
         return;
     qCDebug(httpLog, "HttpRequest: from %s: %s", qPrintable(socket->peerAddress().toString()),
             withoutSecrets(line).constData());
-    const QList<QByteArray> list = line.split(' ');
-    if (list.count() != 3 || !list.at(2).contains("HTTP")) {
+    // Exactly three words, separated by single spaces.
+    const int pathAt = line.indexOf(' ') + 1;
+    const int versionAt = pathAt > 0 ? line.indexOf(' ', pathAt) + 1 : 0;
+    if (versionAt <= 0 || line.indexOf(' ', versionAt) >= 0 || line.indexOf("HTTP", versionAt) < 0) {
         fail("HttpRequest: received broken HTTP request, invalid first line");
         return;
     }
-    method = list.at(0).trimmed();
-    path = list.at(1);
-    version = list.at(2);
+    method = line.left(pathAt - 1).trimmed();
+    path = line.mid(pathAt, versionAt - pathAt - 1);
+    version = line.mid(versionAt);
     peerAddress = socket->peerAddress();
     status = waitForHeader;
 }
@@ -251,7 +271,7 @@ void HttpRequest::headersCompleted()
 {
     qCDebug(httpLog, "HttpRequest: headers completed");
 
-    const QByteArray contentType = headers.value("content-type");
+    const QByteArray contentType = headers.value(CONTENT_TYPE);
     const int boundaryAt = contentType.indexOf("boundary=");
     if (contentType.startsWith("multipart/form-data") && boundaryAt >= 0) {
         boundary = contentType.mid(boundaryAt + 9);
@@ -260,11 +280,11 @@ void HttpRequest::headersCompleted()
     }
 
     // A body whose length is unclear would be read as the next request on the connection.
-    if (headers.contains("transfer-encoding")) {
+    if (headers.contains(QByteArrayLiteral("transfer-encoding"))) {
         fail("HttpRequest: transfer-encoding is not supported");
         return;
     }
-    const QList<QByteArray> lengths = headers.values("content-length");
+    const QList<QByteArray> lengths = headers.values(QByteArrayLiteral("content-length"));
     for (int i = 0; i < lengths.size(); ++i) {
         qint64 length = 0;
         if (!parseContentLength(lengths.at(i), &length) || (i > 0 && length != expectedBodySize)) {
@@ -511,12 +531,16 @@ void HttpRequest::decodeRequestParams()
         rawParameters = path.mid(questionMark + 1);
         path = path.left(questionMark);
     }
-    const QByteArray contentType = headers.value("content-type");
-    if (!bodyData.isEmpty() && (contentType.isEmpty() || contentType.startsWith("application/x-www-form-urlencoded"))) {
-        if (!rawParameters.isEmpty())
-            rawParameters.append('&');
-        rawParameters.append(bodyData);
+    if (!bodyData.isEmpty()) {
+        const QByteArray contentType = headers.value(CONTENT_TYPE);
+        if (contentType.isEmpty() || contentType.startsWith("application/x-www-form-urlencoded")) {
+            if (!rawParameters.isEmpty())
+                rawParameters.append('&');
+            rawParameters.append(bodyData);
+        }
     }
+    if (rawParameters.isEmpty())
+        return;
     const QList<QByteArray> list = rawParameters.split('&');
     for (const QByteArray& part : list) {
         const int equalsChar = part.indexOf('=');
@@ -532,8 +556,11 @@ void HttpRequest::decodeRequestParams()
 
 void HttpRequest::extractCookies()
 {
+    const QByteArray cookieHeader = QByteArrayLiteral("cookie");
+    if (!headers.contains(cookieHeader))
+        return;
     qCDebug(httpLog, "HttpRequest: extract cookies");
-    const QList<QByteArray> values = headers.values("cookie");
+    const QList<QByteArray> values = headers.values(cookieHeader);
     for (const QByteArray& cookieStr : values) {
         const QList<QByteArray> list = HttpCookie::splitCSV(cookieStr);
         for (const QByteArray& part : list) {
@@ -545,7 +572,7 @@ void HttpRequest::extractCookies()
                 cookies.insert(part.trimmed(), QByteArray());
         }
     }
-    headers.remove("cookie");
+    headers.remove(cookieHeader);
 }
 
 void HttpRequest::readFromSocket(QTcpSocket* socket)
@@ -577,8 +604,8 @@ QByteArray HttpRequest::getMethod() const { return method; }
 QByteArray HttpRequest::getPath() const { return urlDecode(path); }
 QByteArray HttpRequest::getRawPath() const { return path; }
 QByteArray HttpRequest::getVersion() const { return version; }
-QByteArray HttpRequest::getHeader(const QByteArray& name) const { return headers.value(name.toLower()); }
-QList<QByteArray> HttpRequest::getHeaders(const QByteArray& name) const { return headers.values(name.toLower()); }
+QByteArray HttpRequest::getHeader(const QByteArray& name) const { return headers.value(lowerCase(name)); }
+QList<QByteArray> HttpRequest::getHeaders(const QByteArray& name) const { return headers.values(lowerCase(name)); }
 QMultiMap<QByteArray, QByteArray> HttpRequest::getHeaderMap() const { return headers; }
 QByteArray HttpRequest::getParameter(const QByteArray& name) const { return parameters.value(name); }
 QList<QByteArray> HttpRequest::getParameters(const QByteArray& name) const { return parameters.values(name); }

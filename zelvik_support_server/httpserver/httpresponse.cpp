@@ -15,11 +15,13 @@ const qint64 MAX_PENDING_BYTES = 16384;
 const int WRITE_STALL_MS = 30000;
 // Headers and a body up to this size reach the socket in one write.
 const int COALESCE_LIMIT = 65536;
+// Room for the status line and the headers the server adds.
+const int HEADER_ROOM = 128;
 const int WRITE_SLICE = 65536;
 }
 
 HttpResponse::HttpResponse(QTcpSocket* socket)
-    : socket(socket), statusCode(200), statusText("OK"), sentHeaders(false), sentLastPart(false),
+    : socket(socket), statusCode(200), statusText(QByteArrayLiteral("OK")), sentHeaders(false), sentLastPart(false),
       chunkedMode(false)
 {
 }
@@ -53,17 +55,14 @@ int HttpResponse::getStatusCode() const
     return statusCode;
 }
 
-QByteArray HttpResponse::headerBlock() const
+void HttpResponse::appendHeaderBlock(QByteArray& buffer) const
 {
-    QByteArray buffer;
-    buffer.reserve(128 + 64 * (headers.size() + cookies.size()));
     buffer.append("HTTP/1.1 ").append(QByteArray::number(statusCode)).append(' ').append(statusText).append("\r\n");
     for (auto it = headers.constBegin(); it != headers.constEnd(); ++it)
         buffer.append(it.key()).append(": ").append(it.value()).append("\r\n");
     for (auto it = cookies.constBegin(); it != cookies.constEnd(); ++it)
         buffer.append("Set-Cookie: ").append(it.value().toByteArray()).append("\r\n");
     buffer.append("\r\n");
-    return buffer;
 }
 
 bool HttpResponse::writeToSocket(QByteArray data)
@@ -88,10 +87,14 @@ void HttpResponse::write(QByteArray data, bool lastPart)
 {
     Q_ASSERT_X(sentLastPart == false, "HttpResponse::write", "sentLastPart==false");
 
-    QByteArray prefix;
+    // Headers and a small body go to the socket in one piece: the bytes on the wire are fixed,
+    // and a split small answer costs a segment and the delayed-ACK stall.
+    const bool together = data.size() <= COALESCE_LIMIT;
+    QByteArray packet;
+    packet.reserve(HEADER_ROOM + 64 * (headers.size() + cookies.size()) + (together ? data.size() : 0));
     if (!sentHeaders) {
         if (lastPart) {
-            headers.insert("Content-Length", QByteArray::number(data.size()));
+            headers.insert(QByteArrayLiteral("Content-Length"), QByteArray::number(data.size()));
         } else {
             const QByteArray connection = headers.contains("Connection") ? headers.value("Connection")
                                                                          : headers.value("connection");
@@ -100,27 +103,25 @@ void HttpResponse::write(QByteArray data, bool lastPart)
                 chunkedMode = true;
             }
         }
-        prefix = headerBlock();
+        appendHeaderBlock(packet);
         sentHeaders = true;
     }
 
-    QByteArray suffix;
-    if (chunkedMode && !data.isEmpty()) {
-        prefix.append(QByteArray::number(data.size(), 16)).append("\r\n");
-        suffix.append("\r\n");
-    }
-    if (chunkedMode && lastPart)
-        suffix.append("0\r\n\r\n");
-
-    // The bytes on the wire are fixed; handing them to the socket in one piece saves a
-    // segment per response (and the delayed-ACK stall of a split small answer).
-    if (data.size() <= COALESCE_LIMIT) {
-        writeToSocket(prefix + data + suffix);
-    } else {
-        writeToSocket(prefix);
+    const bool chunk = chunkedMode && !data.isEmpty();
+    if (chunk)
+        packet.append(QByteArray::number(data.size(), 16)).append("\r\n");
+    if (!together) {
+        writeToSocket(packet);
         writeToSocket(data);
-        writeToSocket(suffix);
+        packet.clear();
+    } else {
+        packet.append(data);
     }
+    if (chunk)
+        packet.append("\r\n");
+    if (chunkedMode && lastPart)
+        packet.append("0\r\n\r\n");
+    writeToSocket(packet);
     socket->flush();
     if (lastPart)
         sentLastPart = true;

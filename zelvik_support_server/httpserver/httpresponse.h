@@ -36,7 +36,7 @@ public:
     bool isConnected() const;
 
 private:
-    QByteArray headerBlock() const;
+    void appendHeaderBlock(QByteArray& buffer) const;
     bool writeToSocket(QByteArray data);
 
     QMap<QByteArray, QByteArray> headers;

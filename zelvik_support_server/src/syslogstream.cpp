@@ -44,10 +44,11 @@ void SysLogStream::run()
     response.setHeader("Cache-Control", "no-cache");
     response.setHeader("Connection", "keep-alive");
     response.setHeader("Access-Control-Allow-Origin", "*");
-    // The headers go out now, so the client sees the stream open before the first line.
+    // The stream starts at the end of the log as it is now; the headers go out after that, so
+    // a client that sees them knows that every line appended from then on reaches it.
+    open(From::End);
     response.write(QByteArray(), false);
 
-    open(From::End);
     while (response.isConnected()) {
         if (sendNewLines())
             continue;
