@@ -170,14 +170,17 @@ void AgentScreen::concurrentDumpsWhileTheTopChanges()
             }
         });
     }
+    // The dump follows the top application each time, with the other one still running.
+    bool followed = true;
     for (int round = 0; round < 3; ++round) {
         HttpClient::get("/launchApp?sopid=com.orvana.demo.list&uiappid=list");
-        QThread::msleep(300);
+        followed = waitForTop(QStringLiteral("com.orvana.demo.list")) && followed;
         HttpClient::get(formTarget);
-        QThread::msleep(300);
+        followed = waitForTop(QStringLiteral("com.orvana.demo.form")) && followed;
     }
     stop.storeRelease(1);
     pool.waitForDone();
+    QVERIFY(followed);
     QCOMPARE(bad.loadAcquire(), 0);
     QVERIFY(AgentProcess::portAnswers(10008));
 }

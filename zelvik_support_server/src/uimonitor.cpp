@@ -613,11 +613,23 @@ void UIMonitor::grab_image_response(HttpRequest& request, HttpResponse& response
 void UIMonitor::layout_xml_response(HttpResponse& response)
 {
     io::setTextType(response);
-    QByteArray result = emptyLayoutDocument;
-    const int pid = callReply<int>(system_main_test_interface, QStringLiteral("getTopWindowPid"));
-
     QSharedPointer<QDBusInterface> iface;
+    int ifacePid;
     {
+        QMutexLocker lock(&mutex);
+        iface = app_interface;
+        ifacePid = twin_pid;
+    }
+    // The top window's pid and the dump of the application that was on top the last time are
+    // asked for at once; that dump counts only when the same application is still on top.
+    QDBusPendingCall topPid = system_main_test_interface->asyncCall(QStringLiteral("getTopWindowPid"));
+    const bool guessed = iface && iface->isValid();
+    QDBusPendingCall dump = guessed ? iface->asyncCall(QStringLiteral("genareteLayoutInfo"))
+                                    : QDBusPendingCall::fromCompletedCall(QDBusMessage());
+    topPid.waitForFinished();
+    const int pid = QDBusReply<int>(topPid.reply()).value();
+
+    if (!guessed || pid != ifacePid) {
         QMutexLocker lock(&mutex);
         // An interface made before the application registered its test service stays invalid;
         // it is made again rather than leaving that application without a dump.
@@ -630,11 +642,15 @@ void UIMonitor::layout_xml_response(HttpResponse& response)
             twin_pid = pid;
         }
         iface = app_interface;
+        if (iface->isValid())
+            dump = iface->asyncCall(QStringLiteral("genareteLayoutInfo"));
     }
 
+    QByteArray result = emptyLayoutDocument;
     if (iface->isValid()) {
         qCDebug(lcAgent) << Q_FUNC_INFO << "dbus app_interface connected";
-        const QString layout = callReply<QString>(iface.data(), QStringLiteral("genareteLayoutInfo"));
+        dump.waitForFinished();
+        const QString layout = QDBusReply<QString>(dump.reply()).value();
         if (!layout.isEmpty())
             result = layout.toUtf8();
     } else {
