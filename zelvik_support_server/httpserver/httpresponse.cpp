@@ -17,6 +17,8 @@ const int WRITE_STALL_MS = 30000;
 const int COALESCE_LIMIT = 65536;
 // Room for the status line and the headers the server adds.
 const int HEADER_ROOM = 128;
+// A chunk's size line and end, and the last chunk.
+const int CHUNK_FRAMING = 24;
 const int WRITE_SLICE = 65536;
 }
 
@@ -91,7 +93,8 @@ void HttpResponse::write(QByteArray data, bool lastPart)
     // and a split small answer costs a segment and the delayed-ACK stall.
     const bool together = data.size() <= COALESCE_LIMIT;
     QByteArray packet;
-    packet.reserve(HEADER_ROOM + 64 * (headers.size() + cookies.size()) + (together ? data.size() : 0));
+    const int headerRoom = sentHeaders ? 0 : HEADER_ROOM + 64 * (headers.size() + cookies.size());
+    packet.reserve(headerRoom + CHUNK_FRAMING + (together ? data.size() : 0));
     if (!sentHeaders) {
         if (lastPart) {
             headers.insert(QByteArrayLiteral("Content-Length"), QByteArray::number(data.size()));
