@@ -622,10 +622,10 @@ void UIMonitor::layout_xml_response(HttpResponse& response)
     }
     // The top window's pid and the dump of the application that was on top the last time are
     // asked for at once; that dump counts only when the same application is still on top.
-    QDBusPendingCall topPid = system_main_test_interface->asyncCall(QStringLiteral("getTopWindowPid"));
     const bool guessed = iface && iface->isValid();
     QDBusPendingCall dump = guessed ? iface->asyncCall(QStringLiteral("genareteLayoutInfo"))
                                     : QDBusPendingCall::fromCompletedCall(QDBusMessage());
+    QDBusPendingCall topPid = system_main_test_interface->asyncCall(QStringLiteral("getTopWindowPid"));
     topPid.waitForFinished();
     const int pid = QDBusReply<int>(topPid.reply()).value();
 
