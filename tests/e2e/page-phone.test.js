@@ -359,4 +359,30 @@ describe('inspector page on the simulated phone', () => {
         else assert.ok(Math.abs(now - portrait) < 0.01, 'portrait again ' + now);
       }
     });
+
+  test('an EventSource in the browser gets the lines appended to the system log', async () => {
+    await openPage();
+    const stream = page.evaluate(() => new Promise((resolve, reject) => {
+      const source = new EventSource('/SysLogger');
+      const mine = [];
+      source.onopen = () => { window.streamOpen = true; };
+      source.onmessage = (event) => {
+        if (!event.data.startsWith('e2e stream ')) return;
+        mine.push(event.data);
+        if (mine.length === 2) {
+          source.close();
+          resolve(mine);
+        }
+      };
+      setTimeout(() => { source.close(); reject(new Error('lines so far: ' + mine)); }, 15000);
+    }));
+    await page.waitForFunction(() => window.streamOpen === true);
+    const log = path.join(process.env.ORVANA_DEVICE_ROOT, 'data/log/message');
+    fs.appendFileSync(log, 'e2e stream one\n');
+    await sleep(100);
+    fs.appendFileSync(log, 'e2e stream two & <b>\r\n');
+    assert.deepEqual(await stream, ['e2e stream one', 'e2e stream two & <b>']);
+    // The closed stream gave its thread back: the agent answers as before.
+    assert.ok((await agent('getOsVersion')).length > 0);
+  });
 });
