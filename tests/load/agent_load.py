@@ -175,10 +175,10 @@ class Reader:
             body += chunk[:-2]
 
 
-def get(path, timeout=30):
+def get(path, timeout=30, headers=()):
     """One request on its own connection: (status, body)."""
     with connect(timeout=timeout) as sock:
-        sock.sendall(request_bytes(path))
+        sock.sendall(request_bytes(path, headers=headers))
         status, _, body = Reader(sock).response()
         return status, body
 
@@ -516,12 +516,14 @@ def case_streams(agent):
             while f"data:{marker}\n\n".encode() not in stream.buffer:
                 stream.fill()
 
-        # The 10 handlers left serve ordinary requests, concurrently.
+        # The 10 handlers left serve ordinary requests, concurrently. The agent closes these
+        # connections itself, so a handler is free again before its asker's next request (after
+        # a client's close it is freed only when its thread next runs, which a busy machine delays).
         answers = []
 
         def ask():
             for _ in range(4):
-                answers.append(get("/getOsVersion"))
+                answers.append(get("/getOsVersion", headers=(("Connection", "close"),)))
 
         askers = [threading.Thread(target=ask) for _ in range(5)]
         for thread in askers:
