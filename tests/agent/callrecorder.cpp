@@ -3,8 +3,8 @@
 #include <QElapsedTimer>
 #include <QRegularExpression>
 
-CallRecorder::CallRecorder(const QString& interface)
-    : interface(interface)
+CallRecorder::CallRecorder(const QString& rule)
+    : rule(rule)
 {
 }
 
@@ -21,7 +21,7 @@ bool CallRecorder::start()
     const QString address = qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS");
     monitor.start(QStringLiteral("dbus-monitor"),
                   {QStringLiteral("--address"), address,
-                   QStringLiteral("type='method_call',interface='%1'").arg(interface)});
+                   QStringLiteral("type='method_call',") + rule});
     if (!monitor.waitForStarted(3000))
         return false;
     // dbus-monitor prints its own name acquisition once it is attached.
@@ -33,7 +33,8 @@ void CallRecorder::consume()
     pending += monitor.readAllStandardOutput();
     static const QRegularExpression memberPattern(QStringLiteral("member=(\\w+)"));
     static const QRegularExpression argumentPattern(
-        QStringLiteral("^\\s+(?:int32|uint32|int64|double|boolean|string|object path)\\s+(.*)$"));
+        QStringLiteral("^\\s+((?:variant\\s+)?(?:int32|uint32|int64|double|boolean|string|object path)\\s.*)$"));
+    static const QRegularExpression spaces(QStringLiteral("\\s+(?=(?:[^\"]*\"[^\"]*\")*[^\"]*$)"));
     // Only whole blocks: a block ends where the next one starts.
     const int lastStart = pending.lastIndexOf("\nmethod call");
     if (lastStart < 0)
@@ -53,13 +54,13 @@ void CallRecorder::consume()
         if (line.startsWith(QLatin1String("method call")) || line.startsWith(QLatin1String("signal"))
             || line.startsWith(QLatin1String("method return")) || line.startsWith(QLatin1String("error"))) {
             flush();
-            if (line.startsWith(QLatin1String("method call")) && line.contains(QLatin1String("interface=") + interface))
+            if (line.startsWith(QLatin1String("method call")) && !line.contains(QLatin1String("interface=org.freedesktop.DBus")))
                 current = memberPattern.match(line).captured(1);
             continue;
         }
         const QRegularExpressionMatch argument = argumentPattern.match(line);
         if (!current.isEmpty() && argument.hasMatch())
-            arguments.append(argument.captured(1).trimmed());
+            arguments.append(argument.captured(1).trimmed().replace(spaces, QStringLiteral(" ")));
     }
     flush();
 }

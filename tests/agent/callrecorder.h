@@ -4,12 +4,13 @@
 #include <QString>
 #include <QStringList>
 
-// Watches the private system bus with dbus-monitor and records the method calls made on one
-// interface, each as "member(arg, arg, ...)".
+// Watches the private system bus with dbus-monitor and records the method calls that match a
+// rule (e.g. "interface='x.y'" or "sender=':1.4'"), each as "member(type value, ...)", such as
+// "setVolume(int32 1, int32 7)". The bus daemon's own interface is left out.
 class CallRecorder
 {
 public:
-    explicit CallRecorder(const QString& interface);
+    explicit CallRecorder(const QString& rule);
     ~CallRecorder();
 
     bool start();
@@ -20,7 +21,7 @@ public:
 private:
     void consume();
 
-    QString interface;
+    QString rule;
     QProcess monitor;
     QByteArray pending;
     QStringList recorded;

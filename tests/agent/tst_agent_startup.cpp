@@ -70,7 +70,7 @@ void AgentStartup::init()
 
 void AgentStartup::firstStartWritesSettings()
 {
-    CallRecorder kills(QStringLiteral("com.orvana.compositor.CompositorInterface"));
+    CallRecorder kills(QStringLiteral("interface='com.orvana.compositor.CompositorInterface'"));
     QVERIFY(kills.start());
     AgentProcess agent;
     QVERIFY2(agent.start(), agent.log().constData());
@@ -95,12 +95,12 @@ void AgentStartup::secondStartReplacesTheFirst()
     QVERIFY2(first.start(), first.log().constData());
     const qint64 firstPid = first.pid();
 
-    CallRecorder kills(QStringLiteral("com.orvana.compositor.CompositorInterface"));
+    CallRecorder kills(QStringLiteral("interface='com.orvana.compositor.CompositorInterface'"));
     QVERIFY(kills.start());
     AgentProcess second;
     QVERIFY2(second.start(), second.log().constData());
     // start() returns as soon as the port answers, which the first agent still does.
-    QTRY_COMPARE_WITH_TIMEOUT(kills.calls(), QStringList{QStringLiteral("killProcessesByPid(%1)").arg(firstPid)},
+    QTRY_COMPARE_WITH_TIMEOUT(kills.calls(), QStringList{QStringLiteral("killProcessesByPid(int32 %1)").arg(firstPid)},
                               10000);
     QVERIFY(waitUntilGone(firstPid, 5000));
     QCOMPARE(stored(QStringLiteral("selfPid")).toLongLong(), second.pid());
