@@ -1,0 +1,1 @@
+pytest_plugins = ["zelvik.pytest_plugin"]
