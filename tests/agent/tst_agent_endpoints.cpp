@@ -15,6 +15,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QtConcurrent>
 #include <QTcpSocket>
 
 #include <signal.h>
@@ -105,12 +106,15 @@ private slots:
     void logStream();
     void wifi_data();
     void wifi();
+    void brightness_data();
+    void brightness();
     void phoneServicesGone();
 
 private:
     bool startProgram(QProcess& process, const char* name, const QString& busName);
     static void stopProgram(QProcess& process);
-    bool startPhone();
+    bool startPhone(const QString& backlights = QString());
+    bool startAgent();
 
     PhoneProgram sim;
     PhoneProgram screen;
@@ -135,10 +139,16 @@ void AgentEndpoints::stopProgram(QProcess& process)
     }
 }
 
-bool AgentEndpoints::startPhone()
+// Starts what is not running; the switch is set on.
+bool AgentEndpoints::startPhone(const QString& backlights)
 {
-    if (!startProgram(sim, "orvana-sim", QStringLiteral("com.orvana.compositor"))
-        || !startProgram(screen, "orvana-screen", QStringLiteral("com.orvana.sim.Screen")))
+    QStringList environment = QProcess::systemEnvironment();
+    if (!backlights.isEmpty())
+        environment << QStringLiteral("ORVANA_SIM_BACKLIGHTS=") + backlights;
+    sim.setEnvironment(environment);
+    if ((sim.state() == QProcess::NotRunning && !startProgram(sim, "orvana-sim", QStringLiteral("com.orvana.compositor")))
+        || (screen.state() == QProcess::NotRunning
+            && !startProgram(screen, "orvana-screen", QStringLiteral("com.orvana.sim.Screen"))))
         return false;
     QDBusMessage on = QDBusMessage::createMethodCall(
         QStringLiteral("com.orvana.compositor"), QStringLiteral("/com/orvana/compositor"),
@@ -147,20 +157,25 @@ bool AgentEndpoints::startPhone()
     return QDBusConnection::systemBus().call(on).type() == QDBusMessage::ReplyMessage;
 }
 
-void AgentEndpoints::initTestCase()
+// The agent, and a recorder of its own calls: its connection is the one owned by its process.
+bool AgentEndpoints::startAgent()
 {
-    QVERIFY(startPhone());
-    QVERIFY2(agent.start(), agent.log().constData());
-    // Only the agent's own calls: its connection is the one owned by its process.
+    if (!agent.start())
+        return false;
     QString sender;
     QDBusConnectionInterface* bus = QDBusConnection::systemBus().interface();
     for (const QString& name : bus->registeredServiceNames().value()) {
         if (name.startsWith(QLatin1Char(':')) && bus->servicePid(name).value() == uint(agent.pid()))
             sender = name;
     }
-    QVERIFY(!sender.isEmpty());
     recorder.reset(new CallRecorder(QStringLiteral("sender='%1'").arg(sender)));
-    QVERIFY(recorder->start());
+    return !sender.isEmpty() && recorder->start();
+}
+
+void AgentEndpoints::initTestCase()
+{
+    QVERIFY(startPhone());
+    QVERIFY2(startAgent(), agent.log().constData());
 
     QVERIFY(QDir().mkpath(QString::fromUtf8(files() + "/fixture")));
     QFile fixture(QString::fromUtf8(files() + "/fixture/f.txt"));
@@ -606,6 +621,81 @@ void AgentEndpoints::wifi()
     }
     services.endArray();
     QCOMPARE(seen, online);
+}
+
+void AgentEndpoints::brightness_data()
+{
+    QTest::addColumn<QString>("backlights");
+    QTest::newRow("one device") << QString();
+    QTest::newRow("none") << QStringLiteral("none");
+    QTest::newRow("two devices") << QStringLiteral("b:100,a:255");
+}
+
+// Brightness through the kernel's files of the first device in directory order with both of
+// them, for each backlight set-up the simulated phone can make. Accepted values answer the
+// number of digits written and land in the file alone; refused ones answer "0".
+void AgentEndpoints::brightness()
+{
+    QFETCH(QString, backlights);
+    agent.stop();
+    stopProgram(sim);
+    // The simulated phone makes its devices afresh.
+    QVERIFY(QDir(root() + QStringLiteral("/sys/class/backlight")).removeRecursively());
+    QVERIFY(startPhone(backlights));
+    QVERIFY2(startAgent(), agent.log().constData());
+
+    QString device;
+    const QDir dir(root() + QStringLiteral("/sys/class/backlight/"));
+    for (const QString& entry : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted)) {
+        if (device.isEmpty() && QDir(dir.filePath(entry)).exists(QStringLiteral("brightness"))
+            && QDir(dir.filePath(entry)).exists(QStringLiteral("max_brightness")))
+            device = dir.filePath(entry);
+    }
+    QCOMPARE(device.isEmpty(), backlights == QLatin1String("none"));
+    auto read = [&](const char* name) {
+        QFile file(device + QLatin1Char('/') + QLatin1String(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const int maximum = device.isEmpty() ? -1 : read("max_brightness").trimmed().toInt();
+    QCOMPARE(HttpClient::get("/maxBrightness").body, QByteArray::number(maximum));
+    const QList<QPair<QByteArray, int>> values = {{"brightness=0", 0}, {"brightness=42", 42},
+        {"brightness=100", 100}, {"brightness=" + QByteArray::number(maximum), maximum},
+        {"brightness=" + QByteArray::number(maximum + 1), maximum + 1}, {"brightness=-5", -5},
+        {"", 0}, {"brightness=bright", 0}};
+    for (const auto& value : values) {
+        const QByteArray before = read("brightness");
+        const HttpAnswer answer = HttpClient::get("/setBrightness?" + value.first);
+        QCOMPARE(answer.header("Content-Type"), text);
+        const bool accepted = !device.isEmpty() && value.second >= 0 && value.second <= maximum;
+        QCOMPARE(answer.body, accepted ? QByteArray::number(QByteArray::number(value.second).size()) : "0");
+        QCOMPARE(read("brightness"), accepted ? QByteArray::number(value.second) : before);
+        QCOMPARE(HttpClient::get("/getBrightness").body,
+                 device.isEmpty() ? QByteArray("-1") : read("brightness").trimmed());
+    }
+    if (!device.isEmpty()) {
+        // The kernel's line end is not part of the number.
+        QFile file(device + QStringLiteral("/brightness"));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("128\n");
+        file.close();
+        QCOMPARE(HttpClient::get("/getBrightness").body, QByteArray("128"));
+        // Sets and gets on the one shared file object from many connections at once.
+        QAtomicInt bad;
+        QThreadPool pool;
+        pool.setMaxThreadCount(8);
+        for (int t = 0; t < 8; ++t) {
+            QtConcurrent::run(&pool, [&bad, t] {
+                for (int i = 0; i < 25; ++i) {
+                    const QByteArray set = HttpClient::get("/setBrightness?brightness=" + QByteArray::number((t * 25 + i) % 100)).body;
+                    const int got = HttpClient::get("/getBrightness").body.toInt();
+                    if (set.isEmpty() || set == "0" || set == "-1" || got < 0 || got >= 100)
+                        bad.ref();
+                }
+            });
+        }
+        pool.waitForDone();
+        QCOMPARE(bad.loadAcquire(), 0);
+    }
 }
 
 // The screen gone, then the compositor gone: the fixed answers. Then a phone whose facts hold
