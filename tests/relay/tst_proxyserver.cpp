@@ -299,9 +299,13 @@ void TestProxyServer::targetUnreachableClosesClient()
 
 void TestProxyServer::idsKeepGrowing()
 {
-    // One id per accepted connection, in order from 0, never reused.
-    Session s = open();
-    QVERIFY(s.target);
+    // One id per accepted connection, in order from 0, never reused after a session ended.
+    for (int i = 0; i < 3; ++i) {
+        Session s = open();
+        QVERIFY(s.target);
+        s.client->close();
+        QVERIFY(isClosed(s.target.get()));
+    }
     QList<int> ids;
     const QString prefix = QStringLiteral("OnTaskStartOk: ");
     for (const QString& line : capturedLog) {
@@ -309,7 +313,7 @@ void TestProxyServer::idsKeepGrowing()
         if (at >= 0)
             ids << line.mid(at + prefix.size()).toInt();
     }
-    QVERIFY(ids.size() >= 10);
+    QVERIFY(ids.size() >= 3);
     QCOMPARE(ids.first(), 0);
     for (int i = 1; i < ids.size(); ++i)
         QVERIFY(ids.at(i) > ids.at(i - 1));
