@@ -1,6 +1,7 @@
 """The layout dump: parsing, typed attributes, on-screen geometry and a summary for messages."""
 
 import math
+import re
 
 from lxml import etree
 
@@ -9,8 +10,6 @@ from .errors import AgentError
 _BOOLS = {"visible", "clip", "enabled", "focus", "activeFocus", "hasContents"}
 _NUMBERS = {"width", "height", "x", "y", "z", "centerXToGlobal", "centerYToGlobal",
             "centerXToItem", "centerYToItem", "opacity", "scale", "rotation"}
-# The two container levels above the items: the window and its content item.
-_WINDOW_DEPTH = 1
 
 
 def _number(text):
@@ -34,21 +33,81 @@ def typed(node):
     return info
 
 
+# A start, end or empty-element tag (the dump escapes ">" in attribute values).
+_TAG = re.compile(rb'<(/?)([^\s>/?!]+)[^>]*>')
+_PLAIN = re.compile(r'[^&<>"\s]+( [^&<>"\s]+)*')  # text written unescaped in the dump
+
+
 class Layout:
-    """One parsed layout dump of the top application."""
+    """One layout dump of the top application, parsed when first needed."""
 
     def __init__(self, xml):
         self.xml = xml
+        self._root = None
+        start = xml.find(b"<root")
+        head = self.chain(_TAG.match(xml, start)) if start >= 0 else None
+        after = _TAG.search(xml, start + 1) if head is not None else None
+        if after is not None and not after.group(1):
+            head = self.chain(after)
+        if head is None or head.tag != "root":
+            raise AgentError(f"GET /getLayoutXML: not a layout document: {xml[:80]!r}")
+        self.sopid = head.get("sopId", "")
+        self.uiappid = head.get("uiAppId", "")
+        self.window = head[0] if len(head) else None
+        self.size = (int(_number(self.window.get("width", "0"))),
+                     int(_number(self.window.get("height", "0")))) if self.window is not None else (0, 0)
+
+    @property
+    def root(self):
+        """The whole document's root element."""
+        if self._root is None:
+            try:
+                self._root = etree.fromstring(self.xml)
+            except etree.XMLSyntaxError as e:
+                raise AgentError(f"GET /getLayoutXML: the answer is not XML ({e})") from None
+        return self._root
+
+    def chain(self, tag):
+        """The root of a small tree holding only the elements from the document's root down to
+        the element whose start tag is the match `tag` (no siblings, no children)."""
+        if tag is None or tag.group(1):
+            return None
+        stack = []
+        for m in _TAG.finditer(self.xml, self.xml.find(b"<root"), tag.start()):
+            if m.group(1):
+                stack and stack.pop()
+            elif not m.group(0).endswith(b"/>"):
+                stack.append(m)
+        last = tag.group(0) if tag.group(0).endswith(b"/>") else tag.group(0)[:-1] + b"/>"
+        text = b"".join(m.group(0) for m in stack) + last + \
+            b"".join(b"</" + m.group(2) + b">" for m in reversed(stack))
         try:
-            self.root = etree.fromstring(xml)
-        except etree.XMLSyntaxError as e:
-            raise AgentError(f"GET /getLayoutXML: the answer is not XML ({e})") from None
-        self.sopid = self.root.get("sopId", "")
-        self.uiappid = self.root.get("uiAppId", "")
-        window = self.root[0] if len(self.root) else None
-        self.window = window
-        self.size = (int(_number(window.get("width", "0"))), int(_number(window.get("height", "0")))) \
-            if window is not None else (0, 0)
+            return etree.fromstring(text)
+        except etree.XMLSyntaxError:
+            return None
+
+    def quick_find(self, key, value):
+        """The one element whose attribute key is value, found without parsing the whole dump:
+        (node in a chain tree) if exactly one, None if none; False when it can't tell."""
+        if not _PLAIN.fullmatch(value):
+            return False
+        needle = f' {key}="{value}"'.encode()
+        at = self.xml.find(needle)
+        if at < 0:
+            return None
+        if self.xml.find(needle, at + 1) >= 0:
+            return False
+        top = self.chain(_TAG.match(self.xml, self.xml.rfind(b"<", 0, at)))
+        while top is not None and len(top):
+            top = top[0]
+        return top if top is not None and top.get(key) == value else False
+
+    def full(self, node):
+        """The element of the whole document for a node of a chain tree."""
+        if node.getroottree().getroot() is self.root:
+            return node
+        found = self.root.xpath(".//*[@tempID=$t]", t=node.get("tempID", ""))
+        return found[0] if found else node
 
     @property
     def empty(self):
@@ -58,10 +117,6 @@ class Layout:
     def items(self):
         """Every item element, in document order."""
         return self.root.iterfind(".//*[@tempID]")
-
-    def find_temp_id(self, temp_id):
-        found = self.root.xpath(".//*[@tempID=$t]", t=temp_id)
-        return found[0] if found else None
 
     def summary(self, limit=12):
         """A short description of what is on screen, for error messages."""

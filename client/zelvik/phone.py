@@ -8,8 +8,6 @@ import time
 from .apps import Apps
 from .connection import Connection, describe
 from .device import Device
-from lxml import etree
-
 from .errors import AgentError, Timeout
 from .files import Files
 from .input import Input
@@ -120,7 +118,7 @@ class Phone(Input, Apps, Files, Device):
         last = [None]
 
         def same(layout):
-            items = etree.tostring(layout.window) if layout.window is not None else b""
+            items = layout.xml[layout.xml.find(b"<root"):].partition(b">")[2]  # after createTime
             settled, last[0] = items == last[0], items
             return True if settled else None
 

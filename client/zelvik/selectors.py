@@ -64,7 +64,14 @@ class Selector:
         return [Element(self.phone, n, layout) for n in nodes if self._matches(n, layout)]
 
     def find(self, layout):
-        """The selected element of a parsed dump, or None."""
+        """The selected element of a dump, or None."""
+        keys = set(self.criteria)
+        if self.index == 0 and len(keys) == 1 and keys <= {"text", "object_name"}:
+            key = keys.pop()
+            node = layout.quick_find("text" if key == "text" else "objectName", self.criteria[key])
+            if node is not False:  # the one candidate, or certainly none
+                return Element(self.phone, node, layout) if node is not None \
+                    and self._matches(node, layout) else None
         found = self.find_all(layout)
         return found[self.index] if self.index < len(found) else None
 
@@ -105,17 +112,18 @@ class Selector:
     center = property(lambda self: self.get().center, doc="(x, y) of the item's centre.")
     text = property(lambda self: self.get().info.get("text"), doc="The item's text attribute.")
 
+    # Finding the element already gave the watchers their turn.
     def click(self, timeout=None):
         """Taps the element's centre."""
-        self.get(timeout).click()
+        self.get(timeout).click(watch=False)
 
     def long_click(self, duration=1.0, timeout=None):
         """Holds the element's centre for duration seconds."""
-        self.get(timeout).long_click(duration)
+        self.get(timeout).long_click(duration, watch=False)
 
     def set_text(self, text, timeout=None):
         """Focuses the element with a tap, removes its text and commits the new text."""
-        self.get(timeout).set_text(text)
+        self.get(timeout).set_text(text, watch=False)
 
     def screenshot(self, path=None, timeout=None):
         """The element's picture (see Element.screenshot)."""
@@ -155,16 +163,21 @@ class Element:
         return (round(float(self.node.get("centerXToGlobal", 0))),
                 round(float(self.node.get("centerYToGlobal", 0))))
 
-    def click(self):
-        self.phone._before_action()
+    def click(self, watch=True):
+        """Taps the centre (after the watchers had their turn, unless watch=False)."""
+        if watch:
+            self.phone._before_action()
         self.phone.click(*self.center)
 
-    def long_click(self, duration=1.0):
-        self.phone._before_action()
+    def long_click(self, duration=1.0, watch=True):
+        if watch:
+            self.phone._before_action()
         self.phone.long_click(*self.center, duration=duration)
 
-    def set_text(self, text):
-        self.phone._before_action()
+    def set_text(self, text, watch=True):
+        """Taps to focus, removes the text the dump showed, commits the new text in one piece."""
+        if watch:
+            self.phone._before_action()
         self.phone.click(*self.center)
         old = self.node.get("text") or ""
         if old:
@@ -190,11 +203,12 @@ class Element:
 
     def children(self):
         """The direct child items."""
-        return [Element(self.phone, n, self.layout) for n in self.node if n.get("tempID")]
+        node = self.layout.full(self.node)
+        return [Element(self.phone, n, self.layout) for n in node if n.get("tempID")]
 
     def parent(self):
         """The parent item, or None at the top."""
-        p = self.node.getparent()
+        p = self.layout.full(self.node).getparent()
         return Element(self.phone, p, self.layout) if p is not None and p.get("tempID") else None
 
 

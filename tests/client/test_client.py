@@ -77,13 +77,23 @@ def test_missing_elements_and_timeouts_name_the_selector_and_the_screen(phone):
     phone.app_stop(*FORM)
 
 
+def test_quick_text_search_agrees_with_the_parsed_dump(phone):
+    phone.app_start("com.orvana.demo.list", "list")  # rows inside and outside a clipping list
+    layout = zelvik.Layout(phone.dump_xml())
+    texts = {n.get("text") for n in layout.items() if n.get("text")} | {"Item 99", "no such text"}
+    for text in texts:
+        quick, full = phone(text=text).find(layout), (phone(text=text).find_all(layout) or [None])[0]
+        assert (quick and quick.info) == (full and full.info), text
+    phone.app_stop("com.orvana.demo.list", "list")
+
+
 def test_watcher_fires_while_waiting_in_the_callers_thread(phone):
     phone.app_start(*FORM)
     ok = phone.watch("press OK", when=phone(text="OK"))  # taps OK whenever it shows
-    phone(text="clicks: 1").wait(10)
-    assert (ok.fired, list(phone.watchers)) == (1, ["press OK"])
+    phone(text_matches="clicks: [1-9]").wait(10)
     phone.unwatch("press OK")
-    assert not phone(text="clicks: 2").exists and ok.fired == 1
+    assert ok.fired >= 1 and list(phone.watchers) == []
+    phone(text=f"clicks: {ok.fired}").wait(10)  # one tap per firing, none after unwatch
     phone.app_stop(*FORM)
 
 
