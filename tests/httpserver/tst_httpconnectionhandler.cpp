@@ -117,6 +117,19 @@ void TestHttpConnectionHandler::conversation_data()
                                                      "POST /echo HTTP/1.1\nparam a=b\nparam q=1\n"
                                                      "header content-length=3\nbody a=b")
                                        << false;
+    QTest::newRow("expect continue") << QByteArray("POST /echo HTTP/1.1\r\nExpect: 100-Continue\r\nContent-Length: 3\r\n\r\na=b")
+                                     << QByteArray("HTTP/1.1 100 Continue\r\n\r\n"
+                                                   "HTTP/1.1 200 OK\r\nContent-Length: 89\r\nContent-Type: text/plain\r\n\r\n"
+                                                   "POST /echo HTTP/1.1\nparam a=b\nheader content-length=3\n"
+                                                   "header expect=100-Continue\nbody a=b")
+                                     << false;
+    QTest::newRow("expect continue, refused") << QByteArray("POST /fixed HTTP/1.1\r\nExpect: 100-continue\r\n"
+                                                            "Content-Length: 3000\r\n\r\n")
+                                              << tooLarge << true;
+    QTest::newRow("HTTP/1.0 ignores expect") << QByteArray("POST /fixed HTTP/1.0\r\nExpect: 100-continue\r\n"
+                                                           "Content-Length: 1\r\n\r\nx")
+                                             << QByteArray("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 5\r\n\r\nhello")
+                                             << true;
 }
 
 void TestHttpConnectionHandler::conversation()
@@ -135,6 +148,8 @@ void TestHttpConnectionHandler::conversation()
         QTest::ignoreMessage(QtWarningMsg, "HttpRequest: received broken HTTP request, invalid first line");
     if (tag == "smuggled body")
         QTest::ignoreMessage(QtWarningMsg, "HttpRequest: transfer-encoding is not supported");
+    if (tag == "expect continue, refused")
+        QTest::ignoreMessage(QtWarningMsg, "HttpRequest: expected body is too large");
 
     QVERIFY(client->send(input));
     QCOMPARE(client->receive(expected.size(), 5000), expected);
@@ -142,9 +157,11 @@ void TestHttpConnectionHandler::conversation()
     const QByteArray rest = client->receiveUntilClosed(closed ? 2000 : 300, &wasClosed);
     QCOMPARE(rest, QByteArray());
     QCOMPARE(wasClosed, closed);
-    if (closed)
+    if (closed) {
+        // A refused connection is drained until the client closes its side too.
+        client->close();
         QTRY_VERIFY(!handler->isBusy());
-    else
+    } else
         QVERIFY(handler->isBusy());
 }
 

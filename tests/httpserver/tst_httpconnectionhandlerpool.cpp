@@ -8,12 +8,19 @@
 #include <QMutex>
 #include <QProcess>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QElapsedTimer>
 #include <QtTest>
 
 #include <memory>
 #include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using tarsel::HttpConnectionHandler;
 using tarsel::HttpConnectionHandlerPool;
@@ -59,6 +66,7 @@ private slots:
     void cleanup();
     void moreConnectionsThanHandlers();
     void noHandlersAtAll();
+    void connectBurstPastDescriptorLimit();
     void idleHandlersTrimmedOnePerTick();
     void busyHandlerNeverRemoved();
     void secondConnectionGetsSecondHandler();
@@ -154,6 +162,59 @@ void TestHttpConnectionHandlerPool::noHandlersAtAll()
     }
     HttpConnectionHandlerPool pool(settings, &requestHandler);
     QCOMPARE(pool.getConnectionHandler(), nullptr);
+}
+
+// Past the descriptor limit accept() fails, and QTcpServer stops accepting after such an error
+// (when it is the first error of the listening socket); the listener takes it up again once
+// descriptors are free.
+void TestHttpConnectionHandlerPool::connectBurstPastDescriptorLimit()
+{
+    settings->setValue("maxThreads", 4);
+    HttpListener listener(settings, &requestHandler);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(listener.serverPort());
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::vector<int> sockets;
+    for (int i = 0; i < 200; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        QVERIFY(fd >= 0);
+        sockets.push_back(fd);
+        QCOMPARE(::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+    }
+    // Room for a few more descriptors only, against 200 connections waiting to be accepted.
+    QSet<int> open;
+    for (const QString& name : QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+        open.insert(name.toInt());
+    rlimit saved;
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit lowered = saved;
+    lowered.rlim_cur = 0;
+    for (int free = 0; free < 4; ++lowered.rlim_cur)
+        free += open.contains(int(lowered.rlim_cur)) ? 0 : 1;
+    QSignalSpy failed(&listener, &QTcpServer::acceptError);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^HttpListener: cannot accept a connection: "));
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    const bool ranOut = failed.wait(5000) || !failed.isEmpty();
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    for (const int fd : sockets)
+        ::close(fd);
+    QVERIFY(ranOut);
+
+    // The handlers may still be busy with the burst's closed connections: a 503 is retried.
+    QElapsedTimer timer;
+    timer.start();
+    for (;;) {
+        RawClient client;
+        QVERIFY(client.connectTo(listener.serverPort()));
+        QVERIFY(client.send("GET /fixed HTTP/1.1\r\n\r\n"));
+        const QByteArray response = client.receiveResponse(10000);
+        if (!response.startsWith("HTTP/1.1 503") || timer.elapsed() > 10000) {
+            QCOMPARE(response, HELLO);
+            break;
+        }
+        QTest::qWait(100);
+    }
 }
 
 void TestHttpConnectionHandlerPool::idleHandlersTrimmedOnePerTick()
@@ -268,6 +329,20 @@ void TestHttpConnectionHandlerPool::tls()
     QCOMPARE(runCurl({"-sk", url + "chunks", url + "fixed"}), QByteArray("part1part2endhello"));
     QCOMPARE(runCurl({"-s", "--max-time", "5", QString("http://127.0.0.1:%1/fixed").arg(listener.serverPort())}), QByteArray());
     QCOMPARE(runCurl({"-sk", url + "fixed"}), QByteArray("hello"));
+
+    // A large answer on a closing connection, read slowly while other connections come and go:
+    // the handler takes no new connection before the last encrypted byte is out.
+    const int size = 24000000;
+    const int answered = linesMatching("finished request").size();
+    QProcess slow;
+    slow.start("curl", {"-sk", "-0", "--limit-rate", "8M", url + "big?n=" + QString::number(size)});
+    QTRY_COMPARE(linesMatching("finished request").size(), answered + 1);
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(runCurl({"-sk", url + "fixed"}), QByteArray("hello"));
+    QTRY_COMPARE_WITH_TIMEOUT(slow.state(), QProcess::NotRunning, 30000);
+    const QByteArray received = slow.readAllStandardOutput();
+    QCOMPARE(received.size(), size);
+    QVERIFY(received == TestRequestHandler::pattern(size));
 }
 
 void TestHttpConnectionHandlerPool::tlsNeedsBothFiles()

@@ -302,9 +302,19 @@ void TestHttpRequest::multipart_data()
     QTest::newRow("long line") << multipartRequest("--XyZ\r\nContent-Disposition: form-data; name=\"f\"; filename=\"l\"\r\n\r\n"
                                                    + longLine + "\r\n--XyZ--\r\n")
                                << complete << QByteArrayList{"f=l"} << QByteArrayList{"f=" + longLine} << QByteArray();
+    // Part headers are held in memory too: they count against the request size limit.
     QTest::newRow("huge header line") << multipartRequest("--XyZ\r\nX: " + QByteArray(200000, 'h') + "\r\n" + text.mid(7)
                                                           + "--XyZ--")
-                                      << complete << QByteArrayList{"t=hello"} << QByteArrayList{} << QByteArray();
+                                      << HttpRequest::abort << QByteArrayList{} << QByteArrayList{}
+                                      << QByteArray("HttpRequest: received too many bytes");
+    QTest::newRow("long field name") << multipartRequest("--XyZ\r\nContent-Disposition: form-data; name=\""
+                                                         + QByteArray(20000, 'n') + "\"\r\n\r\nv\r\n--XyZ--")
+                                     << HttpRequest::abort << QByteArrayList{} << QByteArrayList{}
+                                     << QByteArray("HttpRequest: received too many bytes");
+    // The most parts a request may have; one more is refused.
+    QTest::newRow("256 parts") << multipartRequest(QByteArray("--XyZ\r\n\r\nd\r\n").repeated(255) + text + "--XyZ--")
+                               << complete << QByteArrayList{"t=hello"} << QByteArrayList{} << QByteArray();
+
     QTest::newRow("form field over the request limit") << multipartRequest("--XyZ\r\nContent-Disposition: form-data; name=\"t\"\r\n\r\n"
                                                                            + QByteArray(20000, 'v') + "\r\n--XyZ--")
                                                        << HttpRequest::abort << QByteArrayList{} << QByteArrayList{}

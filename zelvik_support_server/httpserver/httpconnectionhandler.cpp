@@ -4,12 +4,14 @@
 #include "httprequesthandler.h"
 #include "httpresponse.h"
 
+#include <QSemaphore>
 #include <QSettings>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QThread>
 #include <QVariant>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace tarsel {
@@ -17,7 +19,11 @@ namespace tarsel {
 namespace {
 
 const char TOO_LARGE_ANSWER[] = "HTTP/1.1 413 entity too large\r\nConnection: close\r\n\r\n413 Entity too large\r\n";
+const char CONTINUE_ANSWER[] = "HTTP/1.1 100 Continue\r\n\r\n";
 const int WRITE_WAIT_MS = 30000;
+// The socket reads ahead at most this much. Without a bound, a client that sends without
+// pause while a large answer is written to it would grow the buffer without end.
+const qint64 READ_BUFFER_SIZE = 256 * 1024;
 
 bool equalsIgnoreCase(const QByteArray& text, const char* word)
 {
@@ -31,7 +37,8 @@ std::atomic<int> HttpConnectionHandler::openConnections{0};
 HttpConnectionHandler::HttpConnectionHandler(const QSettings* settings, HttpRequestHandler* requestHandler,
                                              const QSslConfiguration* sslConfiguration)
     : QObject(), readTimer(), currentRequest(nullptr), busy(false), sslConfiguration(sslConfiguration),
-      readTimeoutMs(10000), maxRequestSize(16000), maxMultiPartSize(1000000), connected(false), reading(false)
+      readTimeoutMs(10000), maxRequestSize(16000), maxMultiPartSize(1000000), connected(false), reading(false),
+      draining(false)
 {
     Q_ASSERT_X(settings != nullptr, "HttpConnectionHandler", "settings!=nullptr");
     Q_ASSERT_X(requestHandler != nullptr, "HttpConnectionHandler", "requestHandler!=nullptr");
@@ -41,7 +48,14 @@ HttpConnectionHandler::HttpConnectionHandler(const QSettings* settings, HttpRequ
     qRegisterMetaType<tSocketDescriptor>("tSocketDescriptor");
 
     thread = new QThread();
+    // The thread takes the descriptor of its event loop as it starts: wait for that, so that
+    // the pool's check for a free descriptor still holds when the thread asks for it.
+    QSemaphore started;
+    const QMetaObject::Connection startedConnection = connect(
+        thread, &QThread::started, thread, [&started]() { started.release(); }, Qt::DirectConnection);
     thread->start();
+    started.acquire();
+    disconnect(startedConnection);
     qCDebug(httpLog, "HttpConnectionHandler (%p): thread started", static_cast<void*>(this));
 
     moveToThread(thread);
@@ -113,6 +127,7 @@ void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
     connected = true;
     openConnections.fetch_add(1, std::memory_order_relaxed);
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket->setReadBufferSize(READ_BUFFER_SIZE);
 
     // Read the connection's limits here, once, instead of for every request.
     readTimeoutMs = readSetting(settings, QStringLiteral("readTimeout"), 10000).toInt();
@@ -153,6 +168,7 @@ void HttpConnectionHandler::releaseConnection()
     if (!connected)
         return;
     connected = false;
+    draining = false;
     openConnections.fetch_sub(1, std::memory_order_relaxed);
     socket->close();
     readTimer.stop();
@@ -174,15 +190,36 @@ void HttpConnectionHandler::thread_done()
     qCDebug(httpLog, "HttpConnectionHandler (%p): thread stopped", static_cast<void*>(this));
 }
 
-void HttpConnectionHandler::closeAfterWriting()
+bool HttpConnectionHandler::writeAll()
 {
-    while (socket->bytesToWrite() > 0 && socket->waitForBytesWritten(WRITE_WAIT_MS)) {
+    while (pendingBytes(socket) > 0 && socket->waitForBytesWritten(WRITE_WAIT_MS)) {
     }
     // A client that does not take the rest would keep the handler in a closing socket.
-    if (socket->bytesToWrite() > 0)
-        socket->abort();
-    else
+    if (pendingBytes(socket) == 0)
+        return true;
+    socket->abort();
+    return false;
+}
+
+void HttpConnectionHandler::closeAfterWriting()
+{
+    if (writeAll())
         socket->disconnectFromHost();
+}
+
+void HttpConnectionHandler::refuse()
+{
+    delete currentRequest;
+    currentRequest = nullptr;
+    socket->write(TOO_LARGE_ANSWER, sizeof(TOO_LARGE_ANSWER) - 1);
+    if (!writeAll())
+        return;
+    // Closing with unread input resets the connection, and the client may lose the answer:
+    // end our side and drop what the client still sends until it closes too, or the time is up.
+    ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
+    draining = true;
+    socket->readAll();
+    readTimer.start(DRAIN_MS);
 }
 
 void HttpConnectionHandler::read()
@@ -206,23 +243,29 @@ void HttpConnectionHandler::read()
 bool HttpConnectionHandler::processInput()
 {
     bool answered = false;
-    while (connected && socket->bytesAvailable()) {
+    if (draining)
+        socket->readAll();
+    while (connected && !draining && socket->bytesAvailable()) {
         qCDebug(httpLog, "HttpConnectionHandler (%p): read input", static_cast<void*>(this));
         if (!currentRequest)
             currentRequest = new HttpRequest(maxRequestSize, maxMultiPartSize);
 
         while (socket->bytesAvailable() && currentRequest->getStatus() != HttpRequest::complete
                && currentRequest->getStatus() != HttpRequest::abort) {
+            const bool inBody = currentRequest->getStatus() == HttpRequest::waitForBody;
             currentRequest->readFromSocket(socket);
-            if (currentRequest->getStatus() == HttpRequest::waitForBody)
+            if (currentRequest->getStatus() == HttpRequest::waitForBody) {
+                // The client waits for this before it sends the body.
+                if (!inBody && currentRequest->expectsContinue()) {
+                    socket->write(CONTINUE_ANSWER, sizeof(CONTINUE_ANSWER) - 1);
+                    socket->flush();
+                }
                 readTimer.start(readTimeoutMs);
+            }
         }
 
         if (currentRequest->getStatus() == HttpRequest::abort) {
-            socket->write(TOO_LARGE_ANSWER, sizeof(TOO_LARGE_ANSWER) - 1);
-            closeAfterWriting();
-            delete currentRequest;
-            currentRequest = nullptr;
+            refuse();
             return false;
         }
         if (currentRequest->getStatus() != HttpRequest::complete)

@@ -44,7 +44,11 @@ private:
     void createSocket();
     // True when it answered a request and the connection stays open.
     bool processInput();
+    // Hands every byte to the kernel; false when the client took too long and was dropped.
+    bool writeAll();
     void closeAfterWriting();
+    // Answers 413 and drains the connection until the client closes.
+    void refuse();
     void releaseConnection();
 
     const QSettings* settings;
@@ -66,6 +70,8 @@ private:
     // read() is running. Waits for the socket and service() may deliver socket signals
     // re-entrantly (a nested event loop); those are left to the running read().
     bool reading;
+    // The connection was refused: its input is read and dropped until it closes.
+    bool draining;
 };
 
 } // namespace tarsel

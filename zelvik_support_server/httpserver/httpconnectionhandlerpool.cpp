@@ -13,7 +13,23 @@
 #include <QSslSocket>
 #include <QVariant>
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 namespace tarsel {
+
+namespace {
+// A new handler's thread takes a descriptor for its event loop, and the event loop aborts the
+// process when it gets none.
+bool descriptorAvailable()
+{
+    const int fd = ::eventfd(0, EFD_CLOEXEC);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+} // namespace
 
 HttpConnectionHandlerPool::HttpConnectionHandlerPool(const QSettings* settings, HttpRequestHandler* requestHandler)
     : QObject()
@@ -45,7 +61,7 @@ HttpConnectionHandler* HttpConnectionHandlerPool::getConnectionHandler()
         }
     }
     const int maxConnectionHandlers = readSetting(settings, QStringLiteral("maxThreads"), 100).toInt();
-    if (pool.count() >= maxConnectionHandlers)
+    if (pool.count() >= maxConnectionHandlers || !descriptorAvailable())
         return nullptr;
     HttpConnectionHandler* handler = new HttpConnectionHandler(settings, requestHandler, sslConfiguration);
     handler->setBusy();

@@ -5,6 +5,7 @@
 
 class QSettings;
 class QString;
+class QTcpSocket;
 class QVariant;
 
 namespace tarsel {
@@ -16,6 +17,13 @@ typedef qintptr tSocketDescriptor;
 // QT_LOGGING_RULES="tarsel.httpserver.debug=false" turns the per-request lines off;
 // a filtered-off line costs one flag test and formats nothing.
 Q_DECLARE_LOGGING_CATEGORY(httpLog)
+
+// A refused client may take this long to read the answer and close its side; what it sends
+// meanwhile is read and dropped, so closing never resets the connection under the answer.
+const int DRAIN_MS = 2000;
+
+// Bytes of a connection's socket not yet handed to the kernel, encrypted ones included.
+qint64 pendingBytes(const QTcpSocket* socket);
 
 // Version text of the HTTP server module.
 const char* getHttpServerVersion();

@@ -15,8 +15,9 @@ namespace tarsel {
 
 namespace {
 const char TOO_MANY_ANSWER[] = "HTTP/1.1 503 too many connections\r\nConnection: close\r\n\r\nToo many connections\r\n";
-// How long a refused client may take to close its side after the answer.
-const int LINGER_MS = 2000;
+// After a failed accept (out of descriptors or memory) the listener pauses this long, then
+// tries again.
+const int ACCEPT_RETRY_MS = 100;
 }
 
 HttpListener::HttpListener(const QSettings* settings, HttpRequestHandler* requestHandler, QObject* parent)
@@ -28,6 +29,8 @@ HttpListener::HttpListener(const QSettings* settings, HttpRequestHandler* reques
     this->requestHandler = requestHandler;
     pool = nullptr;
     qRegisterMetaType<tSocketDescriptor>("tSocketDescriptor");
+    // QTcpServer stops accepting after an error it does not count as temporary.
+    connect(this, &QTcpServer::acceptError, this, &HttpListener::acceptFailed);
     listen();
 }
 
@@ -62,6 +65,15 @@ void HttpListener::close()
     pool = nullptr;
 }
 
+void HttpListener::acceptFailed()
+{
+    qCWarning(httpLog, "HttpListener: cannot accept a connection: %s", qPrintable(errorString()));
+    QTimer::singleShot(ACCEPT_RETRY_MS, this, [this]() {
+        if (isListening())
+            resumeAccepting();
+    });
+}
+
 void HttpListener::incomingConnection(tSocketDescriptor socketDescriptor)
 {
     qCDebug(httpLog, "HttpListener: New connection");
@@ -92,7 +104,7 @@ void HttpListener::answerTooManyConnections(tSocketDescriptor socketDescriptor)
         if (socket->bytesToWrite() == 0)
             ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
     });
-    QTimer::singleShot(LINGER_MS, socket, [socket]() { socket->abort(); });
+    QTimer::singleShot(DRAIN_MS, socket, [socket]() { socket->abort(); });
     socket->write(TOO_MANY_ANSWER, sizeof(TOO_MANY_ANSWER) - 1);
 }
 

@@ -30,6 +30,9 @@ protected:
 signals:
     void handleConnection(tSocketDescriptor socketDescriptor);
 
+private slots:
+    void acceptFailed();
+
 private:
     void answerTooManyConnections(tSocketDescriptor socketDescriptor);
 

@@ -48,6 +48,9 @@ const int MULTIPART_LINE = 65536;
 // The body file is scanned for boundaries in blocks of this size.
 const int SCAN_BLOCK = 1 << 20;
 
+// Parts of one multipart body: each uploaded file holds a descriptor until the request ends.
+const int MAX_MULTIPART_PARTS = 256;
+
 // Request and header lines are read from the socket in pieces of this size.
 const int LINE_CHUNK = 4096;
 
@@ -81,6 +84,16 @@ bool parseContentLength(const QByteArray& text, qint64* value)
         return false;
     *value = result;
     return true;
+}
+
+// Whitespace in a header name hides the header from every check by name.
+bool containsWhitespace(const QByteArray& text)
+{
+    for (const char c : text) {
+        if (c == ' ' || (c >= '\t' && c <= '\r'))
+            return true;
+    }
+    return false;
 }
 
 int hexDigit(char c)
@@ -248,7 +261,9 @@ void HttpRequest::readHeader(QTcpSocket* socket)
     if (!readLine(socket, &line))
         return;
     const int colon = line.indexOf(':');
-    if (colon > 0) {
+    if (colon > 0 && containsWhitespace(line.left(colon))) {
+        fail("HttpRequest: received invalid header name");
+    } else if (colon > 0) {
         currentHeader = line.left(colon).toLower();
         const QByteArray value = line.mid(colon + 1).trimmed();
         headers.insert(currentHeader, value);
@@ -385,6 +400,16 @@ void HttpRequest::readMultipartBody(QTcpSocket* socket)
     }
 }
 
+bool HttpRequest::countHeld(qint64 bytes, qint64* held)
+{
+    *held += bytes;
+    currentSize += bytes;
+    if (*held <= maxSize && currentSize <= maxMultiPartSize)
+        return true;
+    fail("HttpRequest: received too many bytes");
+    return false;
+}
+
 void HttpRequest::parseMultiPartFile()
 {
     qCDebug(httpLog, "HttpRequest: parsing multipart temp file");
@@ -392,7 +417,9 @@ void HttpRequest::parseMultiPartFile()
     BodyReader reader{tempFile};
     const QByteArray delimiter = "--" + boundary;
     const QByteArray lineDelimiter = '\n' + delimiter;
-    qint64 fieldBytes = 0;
+    // Part headers (names included) and form fields: what the request keeps in memory.
+    qint64 heldBytes = 0;
+    int parts = 0;
     bool finished = false;
 
     while (!finished && status != abort) {
@@ -402,7 +429,7 @@ void HttpRequest::parseMultiPartFile()
         bool headersDone = false;
         while (!headersDone) {
             const QByteArray raw = reader.readLine(MULTIPART_LINE);
-            if (raw.isEmpty())
+            if (raw.isEmpty() || !countHeld(raw.size(), &heldBytes))
                 break;
             const QByteArray line = raw.trimmed();
             if (line.startsWith("Content-Disposition:")) {
@@ -420,6 +447,10 @@ void HttpRequest::parseMultiPartFile()
         }
         if (!headersDone)
             break;
+        if (++parts > MAX_MULTIPART_PARTS) {
+            fail("HttpRequest: too many multipart parts");
+            break;
+        }
 
         // The data of the part runs up to the next line that starts with the delimiter;
         // only real line starts count, however long a line of the data is.
@@ -437,11 +468,7 @@ void HttpRequest::parseMultiPartFile()
                 return;
             if (!isFile) {
                 // Form fields are held in memory: bound them like any other request.
-                fieldBytes += length;
-                currentSize += length;
-                if (fieldBytes > maxSize || currentSize > maxMultiPartSize)
-                    fail("HttpRequest: received too many bytes");
-                else
+                if (countHeld(length, &heldBytes))
                     fieldValue.append(data, length);
                 return;
             }
@@ -508,7 +535,7 @@ void HttpRequest::parseMultiPartFile()
                 qCDebug(httpLog, "HttpRequest: set parameter %s=%s", fieldName.constData(), fieldValue.constData());
             }
             const QByteArray delimiterLine = reader.readLine(MULTIPART_LINE);
-            finished = delimiterLine.contains(delimiter + "--");
+            finished = delimiterLine.contains(delimiter + "--") || !countHeld(delimiterLine.size(), &heldBytes);
         }
         // A file field that was not completed by a delimiter is not handed on.
         delete uploadFile;
@@ -615,6 +642,13 @@ QFile* HttpRequest::getUploadedFile(const QByteArray fieldName) const { return u
 QByteArray HttpRequest::getCookie(const QByteArray& name) const { return cookies.value(name); }
 QMap<QByteArray, QByteArray>& HttpRequest::getCookieMap() { return cookies; }
 QHostAddress HttpRequest::getPeerAddress() const { return peerAddress; }
+
+bool HttpRequest::expectsContinue() const
+{
+    // An HTTP/1.0 client knows no interim answers.
+    return qstricmp(getHeader(QByteArrayLiteral("expect")).constData(), "100-continue") == 0
+           && qstricmp(version.constData(), "HTTP/1.0") != 0;
+}
 
 QByteArray HttpRequest::urlDecode(const QByteArray source)
 {

@@ -71,6 +71,8 @@ public:
     QMap<QByteArray, QByteArray>& getCookieMap();
 
     QHostAddress getPeerAddress() const;
+    // The client waits for an interim "100 Continue" before it sends the body.
+    bool expectsContinue() const;
 
     // The directory that receives multipart bodies and uploaded files.
     static QString tempDirectory();
@@ -87,6 +89,8 @@ private:
     void decodeRequestParams();
     void extractCookies();
     void fail(const char* warning);
+    // Counts body bytes the request keeps in memory; false, and aborted, past the limits.
+    bool countHeld(qint64 bytes, qint64* held);
 
     QMultiMap<QByteArray, QByteArray> headers;
     QMultiMap<QByteArray, QByteArray> parameters;

@@ -71,7 +71,7 @@ bool HttpResponse::writeToSocket(QByteArray data)
 {
     qint64 offset = 0;
     while (socket->isOpen() && offset < data.size()) {
-        if (socket->bytesToWrite() > MAX_PENDING_BYTES && !socket->waitForBytesWritten(WRITE_STALL_MS)) {
+        if (pendingBytes(socket) > MAX_PENDING_BYTES && !socket->waitForBytesWritten(WRITE_STALL_MS)) {
             if (socket->state() == QAbstractSocket::ConnectedState && socket->error() == QAbstractSocket::SocketTimeoutError)
                 socket->abort();
             if (socket->state() != QAbstractSocket::ConnectedState)
