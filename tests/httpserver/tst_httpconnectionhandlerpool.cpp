@@ -1,6 +1,7 @@
 #include "curlclient.h"
 #include "httpconnectionhandler.h"
 #include "httpconnectionhandlerpool.h"
+#include "httpglobal.h"
 #include "httplistener.h"
 #include "rawclient.h"
 #include "testrequesthandler.h"
@@ -9,6 +10,9 @@
 #include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSslKey>
+#include <QSslSocket>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QElapsedTimer>
 #include <QtTest>
@@ -48,6 +52,16 @@ void recordMessage(QtMsgType type, const QMessageLogContext& context, const QStr
     if (type != QtDebugMsg)
         previousHandler(type, context, message);
 }
+
+// Hands out the descriptors of accepted connections untouched.
+class DescriptorServer : public QTcpServer
+{
+public:
+    qintptr accepted = -1;
+
+protected:
+    void incomingConnection(qintptr descriptor) override { accepted = descriptor; }
+};
 
 QStringList linesMatching(const QString& pattern)
 {
@@ -343,6 +357,24 @@ void TestHttpConnectionHandlerPool::tls()
     const QByteArray received = slow.readAllStandardOutput();
     QCOMPARE(received.size(), size);
     QVERIFY(received == TestRequestHandler::pattern(size));
+
+    // What the writer waits for: bytes already encrypted count as not yet written.
+    DescriptorServer plain;
+    QVERIFY(plain.listen(QHostAddress::LocalHost));
+    QSslSocket client;
+    client.setPeerVerifyMode(QSslSocket::VerifyNone);
+    client.connectToHostEncrypted("127.0.0.1", plain.serverPort());
+    QTRY_VERIFY(plain.accepted >= 0);
+    QSslSocket server;
+    server.setLocalCertificate(root.filePath("cert.pem"));
+    server.setPrivateKey(root.filePath("key.pem"));
+    QVERIFY(server.setSocketDescriptor(plain.accepted));
+    server.startServerEncryption();
+    QTRY_VERIFY(server.isEncrypted() && client.isEncrypted());
+    server.write(QByteArray(16 << 20, 'e'));
+    server.flush();
+    QCOMPARE(server.bytesToWrite(), 0);
+    QVERIFY(tarsel::pendingBytes(&server) > (1 << 20));
 }
 
 void TestHttpConnectionHandlerPool::tlsNeedsBothFiles()
