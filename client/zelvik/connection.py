@@ -16,7 +16,7 @@ _DROPPED = (http.client.RemoteDisconnected, http.client.BadStatusLine, Connectio
 
 def describe(path, params=None):
     """The request as it appears in error messages: "GET /path?query"."""
-    query = urllib.parse.urlencode(params or {})
+    query = urllib.parse.urlencode(params or {}, safe="/|")
     return path + ("?" + query if query else "")
 
 
