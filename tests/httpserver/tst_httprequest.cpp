@@ -92,7 +92,6 @@ void TestHttpRequest::parse_data()
 
     const auto complete = HttpRequest::complete;
     const auto abort = HttpRequest::abort;
-    const auto waiting = HttpRequest::waitForRequest;
     QTest::newRow("query") << QByteArray("GET /a?x=1&y=%41+b HTTP/1.1\r\n\r\n") << complete
                            << QByteArray("GET /a HTTP/1.1 x=1 y=A b") << QByteArray();
     QTest::newRow("decoded path") << QByteArray("GET /a%20b+c HTTP/1.1\r\n\r\n") << complete
@@ -118,6 +117,8 @@ void TestHttpRequest::parse_data()
                                       << QByteArray("HttpRequest: received broken HTTP request, invalid first line");
     QTest::newRow("parameter forms") << QByteArray("GET /?&a&=v&%3D=%3d&b=+x+ HTTP/1.1\r\n\r\n") << complete
                                      << QByteArray("GET / HTTP/1.1 =v === a= b= x ") << QByteArray();
+    // Refusals that reach the client (transfer-encoding, floods, overlong lines, bare line feeds)
+    // are rows of the wire table in tst_httpserver.
     QTest::newRow("duplicate equal lengths") << QByteArray("POST / HTTP/1.1\r\nContent-Length: 2\r\ncontent-length: 02\r\n\r\nab")
                                              << complete << QByteArray("POST / HTTP/1.1 ab= body=ab") << QByteArray();
     const QByteArray invalidLength("HttpRequest: received invalid content-length");
@@ -130,20 +131,12 @@ void TestHttpRequest::parse_data()
                                        << abort << QByteArray() << invalidLength;
     QTest::newRow("largest int length") << QByteArray("POST / HTTP/1.1\r\nContent-Length: 2147483647\r\n\r\nabc") << abort
                                         << QByteArray() << QByteArray("HttpRequest: expected body is too large");
-    QTest::newRow("transfer-encoding") << QByteArray("POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n")
-                                       << abort << QByteArray()
-                                       << QByteArray("HttpRequest: transfer-encoding is not supported");
-    QTest::newRow("bare line feeds") << QByteArray("GET / HTTP/1.1\nHost: x\n\n") << waiting << QByteArray() << QByteArray();
     QTest::newRow("bare line feed joins lines") << QByteArray("GET / HTTP/1.1\nHost: x\r\n\r\n") << abort << QByteArray()
                                                 << QByteArray("HttpRequest: received broken HTTP request, invalid first line");
-    QTest::newRow("header flood") << QByteArray("GET / HTTP/1.1\r\n") + QByteArray("X: y\r\n").repeated(4000) + "\r\n" << abort
-                                  << QByteArray() << QByteArray("HttpRequest: received too many bytes");
     QTest::newRow("continuation flood") << QByteArray("GET / HTTP/1.1\r\nX: y\r\n") + QByteArray(" z\r\n").repeated(1000) + "\r\n"
                                         << abort << QByteArray() << QByteArray("HttpRequest: received too many bytes");
     QTest::newRow("empty line flood") << QByteArray("\r\n").repeated(9000) << abort << QByteArray()
                                       << QByteArray("HttpRequest: received too many bytes");
-    QTest::newRow("endless line") << QByteArray(40000, 'G') << abort << QByteArray()
-                                  << QByteArray("HttpRequest: received too many bytes");
     const char withNul[] = "GET /\0x HTTP/1.1\r\nA\0: b\r\n\r\n";
     QTest::newRow("NUL bytes") << QByteArray(withNul, sizeof(withNul) - 1) << complete
                                << QByteArray("GET /\0x HTTP/1.1", 16) << QByteArray();
