@@ -27,14 +27,20 @@ def test_type_chinese_text_and_press_ok(form):
 
 
 def flick_to(phone, row):
-    """Flicks the list up or down until the row "Item <row>" is on screen."""
+    """Flicks the list up or down until the row "Item <row>" is on screen; after an overshoot
+    the flicks get shorter, and so slower."""
     width, height = phone.window_size
-    for _ in range(20):
+    length, last = 0.3 * height, None
+    for _ in range(30):
         if phone(text=f"Item {row}").exists:
             return
         top = int(phone(text_matches=r"Item \d+").info["text"].split()[1])  # first row on screen
-        start, end = (0.6, 0.4) if top < row else (0.4, 0.6)
-        phone.swipe(width / 2, height * start, width / 2, height * end)
+        up = top < row
+        if last is not None and up != last:
+            length /= 2
+        last = up
+        start, end = (height + length) / 2, (height - length) / 2
+        phone.swipe(width / 2, start if up else end, width / 2, end if up else start)
         phone.wait_stable()  # until the flick has come to rest
     raise AssertionError(f"row {row} never came on screen")
 
