@@ -4,6 +4,7 @@
 #include "httprequest.h"
 #include "httprequesthandler.h"
 #include "httpresponse.h"
+#include "logwriter.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,6 +28,9 @@ public:
 
 int main(int argc, char** argv)
 {
+    // Log lines as the agent writes them: as written, from a writer thread.
+    qSetMessagePattern(QStringLiteral("%{message}"));
+    tarsel::LogWriter::install();
     QCoreApplication application(argc, argv);
     if (argc < 2)
         return 2;

@@ -5,12 +5,15 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -19,13 +22,18 @@ struct Environment
 {
     Environment()
     {
-        // The parser's temporary files go to a folder of our own; no bus is reached.
+        // The parser's temporary files go to a folder of our own (in memory where there is
+        // one); no bus is reached.
         qputenv("ORVANA_DEVICE_ROOT", root.path().toLocal8Bit());
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/zelvik-fuzz-bus");
         qputenv("QT_LOGGING_RULES", "tarsel.httpserver.debug=false;tarsel.httpserver.warning=false");
         QDir().mkpath(tarsel::HttpRequest::tempDirectory());
+        temp = QFile::encodeName(tarsel::HttpRequest::tempDirectory());
     }
-    QTemporaryDir root;
+    QTemporaryDir root{QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/fuzz_request-XXXXXX")
+                                                               : QDir::tempPath() + QStringLiteral("/fuzz_request-XXXXXX")};
+    QByteArray temp;
+    timespec changed = {};
     int argc = 1;
     char name[16] = "fuzz_request";
     char* argv[2] = {name, nullptr};
@@ -44,9 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static Environment* environment = new Environment();
     if (size == 0)
         return 0;
-    const size_t step = 1 + data[0] % 64 * 37;
     ++data;
     --size;
+    // Every piece is a round trip through the socket: a long input gets at most 16.
+    const size_t step = std::max<size_t>(1 + data[-1] % 64 * 37, (size + 15) / 16);
 
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0)
@@ -59,12 +68,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const size_t length = size - offset < step ? size - offset : step;
             if (::send(fds[1], data + offset, length, MSG_NOSIGNAL) != ssize_t(length))
                 break;
-            socket.waitForReadyRead(100);
+            // The piece is already in the socket pair: this returns at once.
+            socket.waitForReadyRead(-1);
             while (socket.bytesAvailable() && !finished(request))
                 request.readFromSocket(&socket);
         }
+        // Only the end of the input ends the wait: the closed end reads as a disconnection.
         ::close(fds[1]);
-        while (!finished(request) && socket.waitForReadyRead(10))
+        while (!finished(request) && socket.waitForReadyRead(-1))
             while (socket.bytesAvailable() && !finished(request))
                 request.readFromSocket(&socket);
         if (request.getStatus() == tarsel::HttpRequest::complete) {
@@ -73,9 +84,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             request.getCookieMap();
         }
     }
-    // Nothing of the request may stay behind in the temporary directory.
-    if (!QDir(tarsel::HttpRequest::tempDirectory()).entryList(QDir::Files | QDir::Hidden).isEmpty())
+    // Nothing of the request may stay behind in the temporary directory. It is looked into
+    // only when it changed (a file was made in it), and only an empty one can be removed.
+    struct stat state;
+    if (::stat(environment->temp.constData(), &state) != 0)
         abort();
-    (void)environment;
+    if (state.st_mtim.tv_sec != environment->changed.tv_sec || state.st_mtim.tv_nsec != environment->changed.tv_nsec) {
+        if (::rmdir(environment->temp.constData()) != 0 || ::mkdir(environment->temp.constData(), 0700) != 0
+            || ::stat(environment->temp.constData(), &state) != 0)
+            abort();
+        environment->changed = state.st_mtim;
+    }
     return 0;
 }

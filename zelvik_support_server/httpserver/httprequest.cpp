@@ -142,9 +142,11 @@ struct BodyReader
             buffer.remove(0, pos);
             pos = 0;
         }
+        // A block of at most what is left: a small body needs no block of full size.
+        const int block = int(qBound<qint64>(1, file->size() - file->pos(), SCAN_BLOCK));
         const int old = buffer.size();
-        buffer.resize(old + SCAN_BLOCK);
-        const qint64 got = file->read(buffer.data() + old, SCAN_BLOCK);
+        buffer.resize(old + block);
+        const qint64 got = file->read(buffer.data() + old, block);
         buffer.resize(old + int(qMax<qint64>(got, 0)));
         if (got <= 0)
             eof = true;
