@@ -25,7 +25,7 @@ const std::chrono::milliseconds COLLECT_TIME(50);
 // Queued text beyond this many bytes counts as a full queue, whatever the number of lines.
 const std::size_t MAX_QUEUED_BYTES = 8 << 20;
 // One write() call carries at most about this much.
-const int WRITE_CHUNK = 1 << 20;
+const int WRITE_CHUNK = 256 << 10;
 
 class Writer
 {
@@ -36,6 +36,9 @@ public:
           warningsAreFatal(qEnvironmentVariableIsSet("QT_FATAL_WARNINGS"))
     {
         queue.reserve(this->capacity);
+        batch.reserve(this->capacity);
+        // Reserved, so that emptying it keeps the memory for the next batch.
+        buffer.reserve(WRITE_CHUNK + 65536);
         thread = std::thread([this] { run(); });
     }
 
@@ -62,19 +65,19 @@ public:
     void drain(const QString* own = nullptr)
     {
         std::lock_guard<std::mutex> writing(writeMutex);
-        std::vector<QString> batch;
         {
+            // The queue and the empty batch trade places, each keeping its memory.
             std::lock_guard<std::mutex> lock(queueMutex);
             batch.swap(queue);
-            queue.reserve(capacity);
             queuedBytes = 0;
         }
-        QByteArray buffer;
         for (const QString& line : batch)
-            append(&buffer, line);
+            append(line);
+        batch.clear();
         if (own)
-            append(&buffer, *own);
+            append(*own);
         writeAll(buffer);
+        buffer.resize(0);
     }
 
     // Ends the writer thread; later lines are written by their callers.
@@ -107,14 +110,32 @@ private:
         }
     }
 
-    void append(QByteArray* buffer, const QString& line)
+    // Encodes a line into the buffer (the caller holds writeMutex).
+    void append(const QString& line)
     {
-        if (buffer->size() >= WRITE_CHUNK) {
-            writeAll(*buffer);
-            buffer->clear();
+        if (buffer.size() >= WRITE_CHUNK) {
+            writeAll(buffer);
+            buffer.resize(0);
         }
-        buffer->append(utf8 ? line.toUtf8() : line.toLocal8Bit());
-        buffer->append('\n');
+        if (utf8) {
+            // ASCII, the usual case, goes straight into the buffer without a conversion copy.
+            const int at = buffer.size();
+            buffer.resize(at + line.size() + 1);
+            char* out = buffer.data() + at;
+            const ushort* in = line.utf16();
+            int i = 0;
+            while (i < line.size() && in[i] < 0x80)
+                *out++ = char(in[i++]);
+            if (i == line.size()) {
+                *out = '\n';
+                return;
+            }
+            buffer.resize(at);
+            buffer.append(line.toUtf8());
+        } else {
+            buffer.append(line.toLocal8Bit());
+        }
+        buffer.append('\n');
     }
 
     void writeAll(const QByteArray& data)
@@ -148,6 +169,8 @@ private:
     bool stopped = false;
     // Held from taking a batch until it is written: batches reach the file in the order taken.
     std::mutex writeMutex;
+    std::vector<QString> batch;
+    QByteArray buffer;
     std::thread thread;
 };
 

@@ -30,14 +30,17 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QHash>
 #include <QImage>
 #include <QImageReader>
 #include <QMutexLocker>
 #include <QThread>
 #include <QTimer>
 #include <QTransform>
+#include <QVector>
 #include <QtMath>
 
+#include <cctype>
 #include <cmath>
 #include <limits>
 #include <unistd.h>
@@ -99,17 +102,47 @@ QSize pngSize(const QByteArray& bytes)
     return size.isValid() ? size : QSize(0, 0);
 }
 
-// Parameter map for the request log line, without secrets.
-QString loggableParameters(const HttpRequest& request)
+// Appends `text` in double quotes as QDebug shows a byte array: printable ASCII as it is, quotes,
+// backslashes and everything else escaped, so that logged text cannot forge a line.
+void appendQuoted(QByteArray* line, const QByteArray& text)
 {
-    QMultiMap<QByteArray, QByteArray> parameters = request.getParameterMap();
-    for (auto it = parameters.begin(); it != parameters.end(); ++it) {
-        if (it.key() == "password")
-            it.value() = "***";
+    static const char hex[] = "0123456789ABCDEF";
+    bool afterHex = false;
+    line->append('"');
+    for (const char byte : text) {
+        const unsigned char c = static_cast<unsigned char>(byte);
+        const char* named = c == '\b' ? "\\b" : c == '\f' ? "\\f" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\t' ? "\\t" : nullptr;
+        if (named) {
+            line->append(named, 2);
+        } else if (c == '"' || c == '\\') {
+            line->append('\\').append(char(c));
+        } else if (c >= 0x20 && c < 0x7f) {
+            // A hex digit right after a \x escape would read as part of it: the string is split there.
+            if (afterHex && isxdigit(c))
+                line->append("\"\"", 2);
+            line->append(char(c));
+        } else {
+            const char escaped[] = {'\\', 'x', hex[c >> 4], hex[c & 15]};
+            line->append(escaped, 4);
+        }
+        afterHex = !named && (c < 0x20 || c >= 0x7f);
     }
-    QString text;
-    QDebug(&text) << parameters;
-    return text;
+    line->append('"');
+}
+
+// The parameter map as QDebug shows it, a password's value masked.
+void appendLoggableParameters(QByteArray* line, const HttpRequest& request)
+{
+    const QMultiMap<QByteArray, QByteArray> parameters = request.getParameterMap();
+    line->append("QMap(");
+    for (auto it = parameters.cbegin(); it != parameters.cend(); ++it) {
+        line->append('(');
+        appendQuoted(line, it.key());
+        line->append(", ");
+        appendQuoted(line, it.key() == "password" ? QByteArrayLiteral("***") : it.value());
+        line->append(')');
+    }
+    line->append(')');
 }
 
 // Splits "x|y" into two numbers; a missing part reads as 0.
@@ -515,20 +548,38 @@ const UIMonitor::Endpoint* UIMonitor::endpointTable(int* count)
 void UIMonitor::service(HttpRequest& request, HttpResponse& response)
 {
     const QByteArray path = request.getPath();
-    qCDebug(lcAgent) << Q_FUNC_INFO << path;
-    if (lcAgent().isDebugEnabled())
-        qCDebug(lcAgent).noquote() << Q_FUNC_INFO << loggableParameters(request);
+    if (lcAgent().isDebugEnabled()) {
+        // Formatted by hand: a QDebug stream per line would cost more than the request.
+        QByteArray line;
+        line.reserve(256);
+        line.append(Q_FUNC_INFO).append(' ');
+        const int head = line.size();
+        appendQuoted(&line, path);
+        qCDebug(lcAgent, "%s", line.constData());
+        line.truncate(head);
+        appendLoggableParameters(&line, request);
+        qCDebug(lcAgent, "%s", line.constData());
+    }
 
+    // Rows by path, each path's rows in table order; built once (thread-safe static).
+    static const QHash<QByteArray, QVector<const Endpoint*>> rowsByPath = [] {
+        QHash<QByteArray, QVector<const Endpoint*>> rows;
+        int count = 0;
+        const Endpoint* table = endpointTable(&count);
+        for (int i = 0; i < count; ++i)
+            rows[QByteArray::fromRawData(table[i].path, int(qstrlen(table[i].path)))].append(&table[i]);
+        return rows;
+    }();
+    const auto rows = rowsByPath.constFind(path);
+    if (rows == rowsByPath.cend())
+        return; // not in the table: the connection handler completes an empty 200 answer
     const QByteArray method = request.getMethod();
-    int count = 0;
-    const Endpoint* table = endpointTable(&count);
-    for (int i = 0; i < count; ++i) {
-        if (method == table[i].method && path == table[i].path) {
-            table[i].serve(*this, request, response);
+    for (const Endpoint* row : *rows) {
+        if (method == row->method) {
+            row->serve(*this, request, response);
             return;
         }
     }
-    // Not in the table: the connection handler completes an empty 200 answer.
 }
 
 void UIMonitor::serveResource(const QString& name, HttpResponse& response)
