@@ -3,7 +3,7 @@
 // one after this header fails to compile. The Qt headers that declare them come first: poisoning
 // only touches the text that follows. Names shared with 5.12 API (Qt::endl, Qt::SkipEmptyParts,
 // the sockets' errorOccurred, QWheelEvent::position, ...) and macros (QML_ELEMENT) cannot be
-// poisoned: tests/qtapi/check-qt512 looks for those. Each Qt module's part is there only when the
+// poisoned: cmake/qt512/check-qt512 looks for those. Each Qt module's part is there only when the
 // source's target uses that module (QT_<MODULE>_LIB).
 #ifndef ZELVIK_QT512GUARD_H
 #define ZELVIK_QT512GUARD_H
