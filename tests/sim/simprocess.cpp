@@ -21,18 +21,13 @@ SimProcess::~SimProcess()
     stop();
 }
 
-QString SimProcess::defaultProgram()
-{
-    return QStringLiteral(ORVANA_SIM_PATH);
-}
-
-bool SimProcess::start(const QStringList& environment, const QString& program)
+bool SimProcess::start(const QStringList& environment)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString& entry : environment)
         env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
     m_process.setProcessEnvironment(env);
-    m_process.start(program.isEmpty() ? defaultProgram() : program, QStringList());
+    m_process.start(QStringLiteral(ORVANA_SIM_PATH), QStringList());
     if (!m_process.waitForStarted(5000))
         return false;
     QDBusConnectionInterface* bus = QDBusConnection::systemBus().interface();
@@ -110,12 +105,6 @@ QDBusMessage SimProcess::compositor(const QString& interface, const QString& met
 QDBusMessage SimProcess::zelvik(const QString& method, const QVariantList& args)
 {
     return compositor(QStringLiteral("ZelvikInterface"), method, args);
-}
-
-QDBusMessage SimProcess::system(const QString& method, const QVariantList& args)
-{
-    return call(QStringLiteral("com.orvana.sim"), QStringLiteral("/com/orvana/sim"), QStringLiteral("com.orvana.sim.System"),
-                method, args);
 }
 
 QVariant SimProcess::value(const QDBusMessage& reply)

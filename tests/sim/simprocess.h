@@ -14,13 +14,11 @@ public:
     SimProcess();
     ~SimProcess();
 
-    // Starts orvana-sim (or `program`) with extra "NAME=value" environment entries and waits
-    // until it owns its names.
-    bool start(const QStringList& environment = QStringList(), const QString& program = QString());
+    // Starts orvana-sim with extra "NAME=value" environment entries and waits until it owns its names.
+    bool start(const QStringList& environment = QStringList());
     void stop();
     qint64 pid() const;
 
-    static QString defaultProgram();
     static QString root();
     static QString logPath();
     static QString logText();
@@ -30,7 +28,6 @@ public:
     static QDBusMessage compositor(const QString& interface, const QString& method,
                                    const QVariantList& args = QVariantList());
     static QDBusMessage zelvik(const QString& method, const QVariantList& args = QVariantList());
-    static QDBusMessage system(const QString& method, const QVariantList& args = QVariantList());
     // The first reply argument, or an invalid variant on error.
     static QVariant value(const QDBusMessage& reply);
 

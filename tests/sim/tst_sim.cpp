@@ -1,0 +1,273 @@
+// orvana-sim's safety rules, against the real program. The agent never makes these calls; a stray
+// or hostile caller must still not kill other processes, escape a folder or find the password.
+#include "simprocess.h"
+
+#include <csystempackagemanager.h>
+#include <csystemuserauthenmanager.h>
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardPaths>
+#include <QtTest>
+
+#include <signal.h>
+
+namespace {
+bool writeFile(const QString& path, const QByteArray& data)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+QJsonObject state()
+{
+    QFile file(SimProcess::root() + QStringLiteral("/data/sim/state.json"));
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+}
+
+bool boolOf(const QDBusMessage& reply)
+{
+    const QVariant v = SimProcess::value(reply);
+    return v.userType() == QMetaType::Bool && v.toBool();
+}
+
+QDBusMessage kill(qint64 pid)
+{
+    return SimProcess::compositor(QStringLiteral("CompositorInterface"), QStringLiteral("killProcessesByPid"), {int(pid)});
+}
+
+QByteArray package(const QString& sopid, const QString& extra = QString())
+{
+    return QStringLiteral("{\"sopid\": \"%1\", %2 \"apps\": [{\"uiappid\": \"main\", \"qml\": \"Item {}\"}]}")
+        .arg(sopid, extra).toUtf8();
+}
+
+// A copy of `program` under the name the simulator recognises as an agent.
+QString agentCopy(const QString& program)
+{
+    const QString agent = SimProcess::root() + QStringLiteral("/agent-bin/zelvik_support_server");
+    QDir().mkpath(QFileInfo(agent).absolutePath());
+    QFile::remove(agent);
+    return QFile::copy(QStandardPaths::findExecutable(program), agent) ? agent : QString();
+}
+}
+
+class TestSim : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup() { m_sim.stop(); }
+
+    void killRefused_data();
+    void killRefused();
+    void killEndsAgent_data();
+    void killEndsAgent();
+    void killSparesCaller();
+    void pathsRefused_data();
+    void pathsRefused();
+    void packagesRefused_data();
+    void packagesRefused();
+    void passwordKeptSalted();
+    void logCannotBeForged();
+    void backlightNamesChecked();
+
+private:
+    QString files() const { return SimProcess::root() + QStringLiteral("/files"); }
+
+    SimProcess m_sim;
+};
+
+void TestSim::init()
+{
+    QVERIFY2(!SimProcess::root().isEmpty(), "run under scripts/phone-env");
+    const QString tag = QString::fromLatin1(QTest::currentTestFunction());
+    QStringList env;
+    if (tag == QLatin1String("logCannotBeForged"))
+        env << QStringLiteral("ORVANA_SIM_LOG_LIMIT=400");
+    if (tag == QLatin1String("backlightNamesChecked"))
+        env << QStringLiteral("ORVANA_SIM_BACKLIGHTS=x,../y:5,c:7,d:-1");
+    QVERIFY(m_sim.start(env));
+}
+
+void TestSim::killRefused_data()
+{
+    QTest::addColumn<QString>("who");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("zero") << "0" << "";
+    QTest::newRow("negative") << "-1" << "";
+    QTest::newRow("the simulator itself") << "sim" << "";
+    QTest::newRow("not running") << "4194300" << "";
+    QTest::newRow("another program") << "sleep" << "not an agent process";
+}
+
+void TestSim::killRefused()
+{
+    QFETCH(QString, who);
+    QFETCH(QString, reason);
+    QProcess sleeper;
+    qint64 pid = who.toLongLong();
+    if (who == QLatin1String("sim"))
+        pid = m_sim.pid();
+    if (who == QLatin1String("sleep")) {
+        sleeper.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+        QVERIFY(sleeper.waitForStarted());
+        pid = sleeper.processId();
+    }
+    const QDBusMessage reply = kill(pid);
+    QCOMPARE(reply.signature(), QStringLiteral("b"));
+    QVERIFY(!boolOf(reply));
+    QCOMPARE(::kill(pid_t(m_sim.pid()), 0), 0);
+    if (who == QLatin1String("sleep")) {
+        QVERIFY2(!sleeper.waitForFinished(300), "a stale id of another program must not be killed");
+        sleeper.kill();
+        sleeper.waitForFinished();
+    }
+    QVERIFY(SimProcess::logText().contains(QStringLiteral("kill of process %1 refused: %2").arg(pid).arg(reason)));
+}
+
+void TestSim::killEndsAgent_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("agent") << "sleep" << QStringList{"30"};
+    QTest::newRow("agent ignoring TERM") << "bash" << QStringList{"-c", "trap '' TERM; echo ready; while :; do sleep 0.1; done"};
+}
+
+void TestSim::killEndsAgent()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QProcess agent;
+    agent.start(agentCopy(program), arguments);
+    QVERIFY(agent.waitForStarted());
+    // Only ended by SIGKILL once it ignores SIGTERM.
+    QVERIFY(program != QLatin1String("bash") || agent.waitForReadyRead());
+    const qint64 pid = agent.processId();
+    QVERIFY(boolOf(kill(pid)));
+    // The call's event loop may already have seen the process end.
+    QVERIFY(agent.state() == QProcess::NotRunning || agent.waitForFinished(1000));
+    QCOMPARE(agent.exitStatus(), QProcess::CrashExit);
+    QVERIFY(SimProcess::logText().contains(QStringLiteral("agent process %1 ended").arg(pid)));
+}
+
+void TestSim::killSparesCaller()
+{
+    // An agent asking to kill its own id (a reused "selfPid") lives on.
+    QProcess agent;
+    agent.start(QStringLiteral("bash"), {QStringLiteral("-c"),
+                                         QStringLiteral("exec '%1' --system --print-reply=literal --dest=com.orvana.compositor "
+                                                        "/com/orvana/compositor com.orvana.compositor.CompositorInterface."
+                                                        "killProcessesByPid int32:$$").arg(agentCopy(QStringLiteral("dbus-send")))});
+    QVERIFY(agent.waitForFinished(10000));
+    QCOMPARE(agent.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(agent.readAllStandardOutput().trimmed(), QByteArray("boolean false"));
+    QVERIFY(SimProcess::logText().contains(QStringLiteral("refused: the caller itself")));
+}
+
+void TestSim::pathsRefused_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("untouched");
+    const QString target = QStringLiteral("files/target");
+    for (const char* method : {"fileExist", "fileRemove", "mkdir", "dirRemove"})
+        QTest::newRow(method) << method << QStringList{QString()} << target;
+    // An empty path must not turn into the simulator's working folder.
+    for (const char* method : {"fileMove", "fileCopy", "dirCopy"})
+        QTest::addRow("%s from empty", method) << method << QStringList{QString(), target} << target;
+    QTest::newRow("folder into itself") << "dirCopy" << QStringList{"files/tree", "files/tree/inner"} << "files/tree/inner";
+    QTest::newRow("link to a folder") << "dirRemove" << QStringList{"files/link"} << "files/tree/f";
+}
+
+void TestSim::pathsRefused()
+{
+    QFETCH(QString, method);
+    QFETCH(QStringList, args);
+    QFETCH(QString, untouched);
+    const QString root = SimProcess::root() + QLatin1Char('/');
+    QVERIFY(writeFile(root + QStringLiteral("files/tree/f"), "f"));
+    QFile::link(root + QStringLiteral("files/tree"), root + QStringLiteral("files/link"));
+    const bool exists = QFileInfo::exists(root + untouched);
+    QVariantList values;
+    for (const QString& arg : args)
+        values << (arg.isEmpty() ? arg : root + arg);
+    const QDBusMessage reply = SimProcess::zelvik(method, values);
+    QCOMPARE(reply.signature(), QStringLiteral("b"));
+    QVERIFY(!boolOf(reply));
+    QCOMPARE(QFileInfo::exists(root + untouched), exists);
+    QCOMPARE(SimProcess::value(SimProcess::zelvik(QStringLiteral("dirList"), {QString()})).toByteArray(), QByteArray());
+}
+
+void TestSim::packagesRefused_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("not JSON") << QByteArray("PK\x03\x04 zip?");
+    QTest::newRow("no apps") << QByteArray("{\"sopid\": \"com.test.bad\"}");
+    QTest::newRow("empty apps") << QByteArray("{\"sopid\": \"com.test.bad\", \"apps\": []}");
+    QTest::newRow("climbing sopid") << package(QStringLiteral("../../evil"));
+    QTest::newRow("slash in sopid") << package(QStringLiteral("com/evil"));
+    QTest::newRow("dot first") << package(QStringLiteral(".hidden"));
+    QTest::newRow("no sopid") << QByteArray("{\"apps\": [{\"uiappid\": \"main\", \"qml\": \"\"}]}");
+    QTest::newRow("app without qml") << QByteArray("{\"sopid\": \"com.test.bad\", \"apps\": [{\"uiappid\": \"main\"}]}");
+    QTest::newRow("bad uiappid") << QByteArray("{\"sopid\": \"com.test.bad\", \"apps\": [{\"uiappid\": \"a/b\", \"qml\": \"\"}]}");
+    QTest::newRow("uninstallable not a bool") << package(QStringLiteral("com.test.bad"), QStringLiteral("\"uninstallable\": \"no\","));
+}
+
+void TestSim::packagesRefused()
+{
+    QFETCH(QByteArray, content);
+    CSystemPackageManager packages;
+    const QString file = files() + QStringLiteral("/bad.opk");
+    QVERIFY(writeFile(file, content));
+    const QDir installed(SimProcess::root() + QStringLiteral("/data/packages"));
+    const QStringList before = installed.entryList(QDir::Files);
+    QVERIFY(!packages.install(file, true));
+    QCOMPARE(installed.entryList(QDir::Files), before);
+    QVERIFY(!QFileInfo::exists(SimProcess::root() + QStringLiteral("/evil.opk")));
+    QVERIFY(!packages.clearAppData(QStringLiteral("../data")));
+    QVERIFY(QFileInfo::exists(SimProcess::root() + QStringLiteral("/data/packages")));
+}
+
+void TestSim::passwordKeptSalted()
+{
+    CSystemUserAuthenManager auth;
+    const QString secret = QStringLiteral("tulip42secret");
+    QCOMPARE(auth.setPassword(secret, CSystemUserAuthenManager::PasswordStrong), CSystemUserAuthenManager::AuthenOK);
+    const QString hash = state().value(QStringLiteral("passwordHash")).toString();
+    QVERIFY(!hash.isEmpty());
+    QCOMPARE(auth.setPassword(QString(), CSystemUserAuthenManager::PasswordNone), CSystemUserAuthenManager::AuthenOK);
+    QCOMPARE(auth.setPassword(secret, CSystemUserAuthenManager::PasswordStrong), CSystemUserAuthenManager::AuthenOK);
+    QVERIFY2(state().value(QStringLiteral("passwordHash")).toString() != hash, "a new salt each time");
+    QVERIFY(!QJsonDocument(state()).toJson().contains(secret.toUtf8()));
+    QVERIFY(!SimProcess::logText().contains(secret));
+    // Kept over a restart: the same password is recognised.
+    m_sim.stop();
+    QVERIFY(m_sim.start());
+    QCOMPARE(auth.setPassword(secret, CSystemUserAuthenManager::PasswordStrong), CSystemUserAuthenManager::AuthenPasswordEqual);
+}
+
+void TestSim::logCannotBeForged()
+{
+    for (int i = 0; i < 30; ++i)
+        SimProcess::call(QStringLiteral("com.orvana.sim"), QStringLiteral("/com/orvana/sim"), QStringLiteral("com.orvana.sim.Control"),
+                         QStringLiteral("showToast"), {QStringLiteral("rotation %1\nforged line").arg(i)});
+    const QString rotated = SimProcess::logPath() + QStringLiteral(".1");
+    QVERIFY(QFileInfo(rotated).size() > 400);
+    QVERIFY(QFileInfo(SimProcess::logPath()).size() < 400 + 200);
+    QVERIFY(SimProcess::logText().contains(QStringLiteral("toast: rotation 29 forged line\n")));
+}
+
+void TestSim::backlightNamesChecked()
+{
+    const QDir backlights(SimProcess::root() + QStringLiteral("/sys/class/backlight"));
+    QVERIFY(backlights.entryList(QDir::Dirs | QDir::NoDotAndDotDot).contains(QStringLiteral("c")));
+    for (const char* bad : {"x", "d", "../y"})
+        QVERIFY2(!QFileInfo::exists(backlights.filePath(QLatin1String(bad))), bad);
+}
+
+QTEST_GUILESS_MAIN(TestSim)
+#include "tst_sim.moc"
