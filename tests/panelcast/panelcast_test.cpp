@@ -1,17 +1,11 @@
-// Layout renderer: the box rules, number reading and writing, golden dumps, bad and deep input.
+// Layout renderer: number reading and writing, repeated calls, deep input. The box rules are
+// golden cases in data/ (panelcast_caserunner).
 #include "panelcast.h"
 
 #include <tinyxml2.h>
 
-#include <QDBusConnection>
-#include <QDBusInterface>
-#include <QDBusReply>
-#include <QFile>
 #include <QRegularExpression>
-#include <QStack>
 #include <QTest>
-#include <QThread>
-#include <QXmlStreamReader>
 
 #include <climits>
 #include <cstdio>
@@ -59,7 +53,6 @@ QByteArray box(const char* z, const char* left, const char* top, const char* wid
 
 const char* const kBlue = "background:#00F;";
 const char* const kRed = "background:#F00;";
-const char* const kClip = "clip:rect(auto, auto, auto, auto);";
 
 QByteArray render(const QByteArray& xml, const char* id = "", int w = 720, int h = 1280)
 {
@@ -92,33 +85,6 @@ int saturatedInt(const char* text)
     return int(value < INT_MIN ? INT_MIN : value > INT_MAX ? INT_MAX : value);
 }
 
-bool shownByRules(const QXmlStreamAttributes& a, const QStringRef& name)
-{
-    return std::atof(a.value(QLatin1String("opacity")).toUtf8().constData()) != 0
-        && name != QLatin1String("QQuickShaderEffectSource")
-        && std::atoi(a.value(QLatin1String("visible")).toUtf8().constData()) == 1;
-}
-
-// Independent count of the items a dump shows: level 3 and deeper, shown with all ancestors.
-int visibleItems(const QByteArray& xml)
-{
-    QXmlStreamReader reader(xml);
-    QStack<bool> shown;  // per open element: shown (levels below 3 count as shown)
-    int count = 0;
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (reader.isStartElement()) {
-            const bool parentShown = shown.isEmpty() || shown.top();
-            const bool self = shown.size() < 3 || shownByRules(reader.attributes(), reader.name());
-            shown.push(parentShown && self);
-            count += shown.size() > 3 && shown.top();
-        } else if (reader.isEndElement()) {
-            shown.pop();
-        }
-    }
-    return reader.hasError() ? -1 : count;
-}
-
 bool balanced(const QByteArray& html)
 {
     int open = 0;
@@ -131,131 +97,21 @@ bool balanced(const QByteArray& html)
     return open == 0;
 }
 
-QByteArray readData(const QString& name)
-{
-    QFile file(QStringLiteral(PANELCAST_TEST_DATA "/") + name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class TestPanelcast : public QObject {
     Q_OBJECT
 
 private slots:
-    void rules_data();
-    void rules();
     void numbers_data();
     void numbers();
     void opacity_data();
     void opacity();
     void floatFormatting();
-    void golden_data();
-    void golden();
-    void phoneDump_data();
-    void phoneDump();
-    void liveDump();
     void repeatedCalls();
     void deepDocument();
     void deepTreeInMemory();
 };
-
-void TestPanelcast::rules_data()
-{
-    QTest::addColumn<QByteArray>("items");
-    QTest::addColumn<QByteArray>("id");
-    QTest::addColumn<QByteArray>("expected");
-
-    QTest::newRow("worked example") << item("QQuickItem") << QByteArray()
-        << QByteArray("<div style=\"position:absolute;z-index:2;left:80.000000px;top:40.000000px;width:40.000000px;"
-                      "height:20.000000px;-webkit-transform:scale(1) rotate(0deg);\"></div>");
-    QTest::newRow("visible true hides the subtree")
-        << item("QQuickItem", "visible=\"true\"", item("QQuickText")) << QByteArray() << QByteArray();
-    QTest::newRow("opacity 0 hides a visible item") << item("QQuickItem", "opacity=\"0\"") << QByteArray() << QByteArray();
-    QTest::newRow("shader effect source hidden with its children")
-        << item("QQuickShaderEffectSource", "hasContents=\"1\"", item("QQuickRectangle")) << QByteArray() << QByteArray();
-    QTest::newRow("hidden child, shown sibling")
-        << item("QQuickItem", "visible=\"0\"") + item("QQuickItem", "z=\"3\"") << QByteArray()
-        << box("3", "80.000000", "40.000000", "40.000000", "20.000000", "1", "0");
-    QTest::newRow("loader z 10000 temp7 filled")
-        << item("QQuickLoader", "z=\"10000\" tempID=\"temp7\"") << QByteArray()
-        << box("10000", "80.000000", "40.000000", "40.000000", "20.000000", "1", "0", kBlue);
-    QTest::newRow("loader z 9999 transparent")
-        << item("QQuickLoader", "z=\"9999\" tempID=\"temp7\"") << QByteArray()
-        << box("9999", "80.000000", "40.000000", "40.000000", "20.000000", "1", "0");
-    QTest::newRow("loader rule wants temp7")
-        << item("QQuickLoader", "z=\"10000\" tempID=\"temp70\"") << QByteArray()
-        << box("10000", "80.000000", "40.000000", "40.000000", "20.000000", "1", "0");
-    QTest::newRow("loader rule wants a loader")
-        << item("QQuickItem", "z=\"10000\" tempID=\"temp7\"") << QByteArray()
-        << box("10000", "80.000000", "40.000000", "40.000000", "20.000000", "1", "0");
-    QTest::newRow("selected loader red")
-        << item("QQuickLoader", "z=\"10000\" tempID=\"temp7\"") << QByteArray("temp7")
-        << box("10000", "80.000000", "40.000000", "40.000000", "20.000000", "1", "0", kRed);
-    QTest::newRow("selected item with contents red, others blue")
-        << item("QQuickText", "hasContents=\"1\" tempID=\"temp3\"") + item("QQuickText", "hasContents=\"1\" tempID=\"temp4\"")
-        << QByteArray("temp3")
-        << box("2", "80.000000", "40.000000", "40.000000", "20.000000", "1", "0", kRed)
-               + box("2", "80.000000", "40.000000", "40.000000", "20.000000", "1", "0", kBlue);
-    QTest::newRow("selected item without contents stays transparent")
-        << item("QQuickItem", "tempID=\"temp3\"") << QByteArray("temp3")
-        << box("2", "80.000000", "40.000000", "40.000000", "20.000000", "1", "0");
-    QTest::newRow("empty selection selects no item without id")
-        << item("QQuickText", "hasContents=\"1\" tempID=\"\"") + item("QQuickText", "hasContents=\"1\"") << QByteArray()
-        << box("2", "80.000000", "40.000000", "40.000000", "20.000000", "1", "0", kBlue)
-               + box("2", "80.000000", "40.000000", "40.000000", "20.000000", "1", "0", kBlue);
-    QTest::newRow("clip 1") << item("QQuickItem", "clip=\"1\"") << QByteArray()
-        << box("2", "80.000000", "40.000000", "40.000000", "20.000000", "1", "0", kClip);
-    QTest::newRow("clip before fill") << item("QQuickItem", "clip=\"1\" hasContents=\"1\"") << QByteArray()
-        << box("2", "80.000000", "40.000000", "40.000000", "20.000000", "1", "0",
-               "clip:rect(auto, auto, auto, auto);background:#00F;");
-    QTest::newRow("z sums along the nesting")
-        << item("QQuickItem", "z=\"5\"", item("QQuickItem", "z=\"1\"") + item("QQuickItem", "z=\"1\""))
-        << QByteArray()
-        << box("5", "80.000000", "40.000000", "40.000000", "20.000000", "1", "0", "",
-               box("6", "-20.000000", "-10.000000", "40.000000", "20.000000", "1", "0")
-                   + box("6", "-20.000000", "-10.000000", "40.000000", "20.000000", "1", "0"));
-    QTest::newRow("rotation relative to the parent's attribute")
-        << item("QQuickItem", "rotation=\"90\"",
-                item("QQuickItem", "rotation=\"90\" z=\"0\"", item("QQuickItem", "rotation=\"45\" z=\"0\"")))
-        << QByteArray()
-        << box("2", "80.000000", "40.000000", "40.000000", "20.000000", "1", "90", "",
-               box("2", "-20.000000", "-10.000000", "40.000000", "20.000000", "1", "0", "",
-                   box("2", "-20.000000", "-10.000000", "40.000000", "20.000000", "1", "-45")));
-    QTest::newRow("nested boxes use the item centre and the parent size")
-        << item("QQuickItem", "width=\"200\" height=\"100\" centerXToItem=\"999\"",
-                item("QQuickRectangle", "width=\"50\" height=\"30\" centerXToItem=\"25\" centerYToItem=\"40\" "
-                                        "centerXToGlobal=\"999\" centerYToGlobal=\"999\" z=\"0\""))
-        << QByteArray()
-        << box("2", "0.000000", "0.000000", "200.000000", "100.000000", "1", "0", "",
-               box("2", "0.000000", "25.000000", "50.000000", "30.000000", "1", "0"));
-    QTest::newRow("single-precision order")
-        << item("QQuickItem", "centerXToGlobal=\"0.7\" width=\"0.1\"")
-            + item("QQuickItem", "centerXToGlobal=\"100.1\" width=\"33.3\"")
-        << QByteArray()
-        << box("2", "0.650024", "40.000000", "0.100000", "20.000000", "1", "0")
-               + box("2", "83.450012", "40.000000", "33.299999", "20.000000", "1", "0");
-    QTest::newRow("scale copied") << item("QQuickItem", "scale=\"0.75\"") << QByteArray()
-        << box("2", "80.000000", "40.000000", "40.000000", "20.000000", "0.75", "0");
-    QTest::newRow("scale cannot end the tag")
-        << item("QQuickItem", "scale=\"1&quot;&gt;&lt;b&gt;&amp;\"") << QByteArray()
-        << box("2", "80.000000", "40.000000", "40.000000", "20.000000", "1&quot;&gt;&lt;b&gt;&amp;", "0");
-    QTest::newRow("text and comments are not items")
-        << item("QQuickText", {}, "hello<!-- c -->") << QByteArray()
-        << box("2", "80.000000", "40.000000", "40.000000", "20.000000", "1", "0");
-    QTest::newRow("item without attributes is hidden") << QByteArray("<QQuickItem/>") << QByteArray() << QByteArray();
-    QTest::newRow("missing numbers read as 0")
-        << QByteArray("<QQuickItem visible=\"1\" opacity=\"1\"/>") << QByteArray()
-        << box("0", "0.000000", "0.000000", "0.000000", "0.000000", "", "0");
-}
-
-void TestPanelcast::rules()
-{
-    QFETCH(QByteArray, items);
-    QFETCH(QByteArray, id);
-    QFETCH(QByteArray, expected);
-    QCOMPARE(render(dump(items), id.constData()), expected);
-}
 
 void TestPanelcast::numbers_data()
 {
@@ -320,91 +176,6 @@ void TestPanelcast::floatFormatting()
     QCOMPARE(found.size(), expected.size());
     for (int i = 0; i < found.size(); ++i)
         QCOMPARE(found[i][3].toUtf8(), expected[i]);
-}
-
-void TestPanelcast::golden_data()
-{
-    QTest::addColumn<QByteArray>("input");
-    QTest::addColumn<QByteArray>("id");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("height");
-    const QList<QByteArray> lines = readData(QStringLiteral("cases.txt")).split('\n');
-    QVERIFY(lines.size() > 10);
-    for (const QByteArray& line : lines) {
-        const QList<QByteArray> fields = line.split('#').first().simplified().split(' ');
-        if (fields.size() != 5)
-            continue;
-        QTest::newRow(fields[0].constData()) << fields[1] << (fields[2] == "-" ? QByteArray() : fields[2])
-                                             << fields[3].toInt() << fields[4].toInt();
-    }
-}
-
-// The checked-in dumps and their expected HTML, side by side in data/.
-void TestPanelcast::golden()
-{
-    QFETCH(QByteArray, input);
-    QFETCH(QByteArray, id);
-    QFETCH(int, width);
-    QFETCH(int, height);
-    QFile xml(QStringLiteral(PANELCAST_TEST_DATA "/%1.xml").arg(QString::fromUtf8(input)));
-    QVERIFY(xml.open(QIODevice::ReadOnly));
-    const QByteArray html = render(xml.readAll(), id.constData(), width, height);
-    QCOMPARE(html, readData(QString::fromUtf8(QTest::currentDataTag()) + QStringLiteral(".html")));
-    QVERIFY(balanced(html));
-}
-
-void TestPanelcast::phoneDump_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QByteArray>("id");
-    QTest::addColumn<int>("minimum");
-    QTest::newRow("written home screen") << QStringLiteral("phone_dump.xml") << QByteArray("temp41") << 50;
-    QTest::newRow("captured home screen") << QStringLiteral("home_dump.xml") << QByteArray("temp1") << 10;
-}
-
-// Layout dumps of the simulated phone's home screen: one box per visible item.
-void TestPanelcast::phoneDump()
-{
-    QFETCH(QString, file);
-    QFETCH(QByteArray, id);
-    QFETCH(int, minimum);
-    const QByteArray xml = readData(file);
-    const int expected = visibleItems(xml);
-    QVERIFY(expected > minimum);
-    const QByteArray html = render(xml, id.constData());
-    QCOMPARE(html.count("<div "), expected);
-    QCOMPARE(html.count(kRed), 1);
-    QVERIFY(balanced(html));
-}
-
-// The same against a dump taken live from the simulated phone (run under scripts/phone-env).
-void TestPanelcast::liveDump()
-{
-    if (qEnvironmentVariableIsEmpty("PANELCAST_LIVE_DUMP"))
-        QSKIP("runs as panelcast_live_dump under scripts/phone-env");
-    QByteArray xml;
-    for (int attempt = 0; attempt < 100 && xml.isEmpty(); ++attempt) {
-        QDBusInterface compositor(QStringLiteral("com.orvana.compositor"), QStringLiteral("/com/orvana/compositor"),
-                                  QStringLiteral("com.orvana.compositor.ZelvikInterface"),
-                                  QDBusConnection::systemBus());
-        const QDBusReply<int> pid = compositor.call(QStringLiteral("getTopWindowPid"));
-        if (pid.isValid() && pid.value() > 0) {
-            const QString p = QString::number(pid.value());
-            QDBusInterface app(QStringLiteral("com.orvana.p") + p, QStringLiteral("/com/orvana/p") + p,
-                               QStringLiteral("com.orvana.uitest.Interface"), QDBusConnection::sessionBus());
-            const QDBusReply<QString> layout = app.call(QStringLiteral("genareteLayoutInfo"));
-            if (layout.isValid())
-                xml = layout.value().toUtf8();
-        }
-        if (xml.isEmpty())
-            QThread::msleep(100);
-    }
-    QVERIFY2(!xml.isEmpty(), "no layout from the top application");
-    const int expected = visibleItems(xml);
-    QVERIFY(expected > 0);
-    const QByteArray html = render(xml);
-    QCOMPARE(html.count("<div "), expected);
-    QVERIFY(balanced(html));
 }
 
 void TestPanelcast::repeatedCalls()
