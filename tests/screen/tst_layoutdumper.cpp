@@ -61,39 +61,30 @@ struct Element
     int depth = 0;
 };
 
-QList<Element> parse(const QString& xml, QString* error)
+QList<Element> parse(const QString& xml)
 {
     QList<Element> elements;
     QXmlStreamReader reader(xml);
     int depth = 0;
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (reader.isStartElement()) {
-            elements.append(Element{reader.name().toString(), reader.attributes(), depth});
-            ++depth;
-        } else if (reader.isEndElement()) {
+    while (reader.readNext() != QXmlStreamReader::Invalid && !reader.atEnd()) {
+        if (reader.isStartElement())
+            elements.append(Element{reader.name().toString(), reader.attributes(), depth++});
+        else if (reader.isEndElement())
             --depth;
-        }
     }
     if (reader.hasError())
-        *error = reader.errorString();
+        elements.clear();
     return elements;
 }
 
-const Element* byName(const QList<Element>& elements, const QString& objectName)
+// The element with this objectName, or one named "<missing>".
+Element byName(const QList<Element>& elements, const QString& objectName)
 {
     for (const Element& e : elements) {
         if (e.attributes.value(QLatin1String("objectName")) == objectName)
-            return &e;
+            return e;
     }
-    return nullptr;
-}
-
-double attr(const Element* e, const char* name)
-{
-    bool ok = false;
-    const double value = e->attributes.value(QLatin1String(name)).toDouble(&ok);
-    return ok ? value : qQNaN();
+    return Element{QStringLiteral("<missing>"), {}, -1};
 }
 
 } // namespace
@@ -108,17 +99,18 @@ private slots:
     void documentShape();
     void geometryMatchesQml_data();
     void geometryMatchesQml();
-    void classNames_data();
-    void classNames();
-    void flagsAndText();
+    void attributes_data();
+    void attributes();
     void tempIdsInDocumentOrder();
     void textIsEscaped_data();
     void textIsEscaped();
     void qmlDeclaredTypeIsNamedByItsCppClass();
-    void noWindowGivesRootOnly();
 
 private:
-    QString dump() const { return LayoutDumper(QStringLiteral("com.test.sop"), QStringLiteral("app")).dump(window); }
+    QList<Element> dump() const
+    {
+        return parse(LayoutDumper(QStringLiteral("com.test.sop"), QStringLiteral("app")).dump(window));
+    }
 
     QQmlEngine* engine = nullptr;
     QQuickWindow* window = nullptr;
@@ -149,21 +141,21 @@ void TestLayoutDumper::cleanupTestCase()
 
 void TestLayoutDumper::documentShape()
 {
-    QString error;
-    const QList<Element> elements = parse(dump(), &error);
-    QVERIFY2(error.isEmpty(), qPrintable(error));
+    const QString xml = LayoutDumper(QStringLiteral("com.test.sop"), QStringLiteral("app")).dump(window);
+    QVERIFY(xml.startsWith(QLatin1String("<?xml version=\"1.0\" encoding=\"UTF-8\"?><root ")));
+    const QList<Element> elements = parse(xml);
     QVERIFY(elements.size() > 3);
-    QCOMPARE(elements[0].name, QStringLiteral("root"));
+    QStringList shape;
+    for (const Element& e : elements.mid(0, 4))
+        shape << QStringLiteral("%1:%2").arg(e.depth).arg(e.name);
+    QCOMPARE(shape, (QStringList{"0:root", "1:QQuickWindow", "2:QQuickRootItem", "3:QQuickRectangle"}));
     QCOMPARE(elements[0].attributes.value(QLatin1String("sopId")), QLatin1String("com.test.sop"));
     QCOMPARE(elements[0].attributes.value(QLatin1String("uiAppId")), QLatin1String("app"));
     QVERIFY(!elements[0].attributes.value(QLatin1String("createTime")).isEmpty());
-    QCOMPARE(elements[1].depth, 1);
-    QCOMPARE(elements[1].name, QStringLiteral("QQuickWindow"));
-    QCOMPARE(elements[2].depth, 2);
-    QCOMPARE(elements[2].name, QStringLiteral("QQuickRootItem"));
-    QCOMPARE(elements[3].depth, 3);
-    QCOMPARE(elements[3].attributes.value(QLatin1String("objectName")), QLatin1String("page"));
-    QVERIFY(dump().startsWith(QLatin1String("<?xml version=\"1.0\" encoding=\"UTF-8\"?><root ")));
+    // Without a window: the root element alone, its values escaped.
+    const QList<Element> empty = parse(LayoutDumper(QStringLiteral("a<b"), QString()).dump(nullptr));
+    QCOMPARE(empty.size(), 1);
+    QCOMPARE(empty[0].attributes.value(QLatin1String("sopId")), QLatin1String("a<b"));
 }
 
 void TestLayoutDumper::geometryMatchesQml_data()
@@ -178,86 +170,62 @@ void TestLayoutDumper::geometryMatchesQml()
 {
     QFETCH(QString, name);
     QVariant reported;
-    QVERIFY(QMetaObject::invokeMethod(root, "centre", Q_RETURN_ARG(QVariant, reported),
-                                      Q_ARG(QVariant, name)));
+    QVERIFY(QMetaObject::invokeMethod(root, "centre", Q_RETURN_ARG(QVariant, reported), Q_ARG(QVariant, name)));
     const QVariantList qml = reported.toList();
-    QCOMPARE(qml.size(), 8);
-    QString error;
-    const QList<Element> elements = parse(dump(), &error);
-    const Element* e = byName(elements, name);
-    QVERIFY(e);
+    const Element e = byName(dump(), name);
     const char* const attributes[] = {"x", "y", "width", "height", "centerXToGlobal",
                                       "centerYToGlobal", "centerXToItem", "centerYToItem"};
+    QCOMPARE(qml.size(), 8);
     for (int i = 0; i < 8; ++i) {
-        if (qAbs(attr(e, attributes[i]) - qml[i].toDouble()) > 1e-6)
-            QFAIL(qPrintable(QStringLiteral("%1: %2 is %3, QML says %4").arg(name, QLatin1String(attributes[i]))
-                                 .arg(attr(e, attributes[i])).arg(qml[i].toDouble())));
+        bool ok = false;
+        const double value = e.attributes.value(QLatin1String(attributes[i])).toDouble(&ok);
+        QVERIFY2(ok && qAbs(value - qml[i].toDouble()) < 1e-6,
+                 qPrintable(QStringLiteral("%1: %2 is %3, QML says %4").arg(name, QLatin1String(attributes[i]))
+                                .arg(value).arg(qml[i].toDouble())));
     }
 }
 
-void TestLayoutDumper::classNames_data()
+void TestLayoutDumper::attributes_data()
 {
+    // "#element" stands for the element's name.
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("element");
-    QTest::newRow("Rectangle with own property") << "page" << "QQuickRectangle";
-    QTest::newRow("Item") << "group" << "QQuickItem";
-    QTest::newRow("Text") << "label" << "QQuickText";
-    QTest::newRow("TextInput") << "input" << "QQuickTextInput";
-    QTest::newRow("Loader") << "loader" << "QQuickLoader";
-    QTest::newRow("Flickable") << "flick" << "QQuickFlickable";
+    QTest::addColumn<QString>("attribute");
+    QTest::addColumn<QString>("value");
+    const QList<QStringList> rows = {
+        {"page", "#element", "QQuickRectangle"}, {"group", "#element", "QQuickItem"},
+        {"label", "#element", "QQuickText"}, {"input", "#element", "QQuickTextInput"},
+        {"loader", "#element", "QQuickLoader"}, {"flick", "#element", "QQuickFlickable"},
+        {"hidden", "visible", "0"}, {"insideHidden", "visible", "0"}, {"plain", "visible", "1"},
+        {"clipped", "clip", "1"}, {"plain", "clip", "0"}, {"clipped", "enabled", "0"},
+        {"clipped", "opacity", "0.5"}, {"input", "focus", "1"}, {"label", "focus", "0"},
+        {"plain", "hasContents", "1"}, {"group", "hasContents", "0"}, {"rotated", "rotation", "30"},
+        {"scaled", "scale", "1.5"}, {"scaled", "z", "3"}, {"label", "text", "plain text"},
+        {"input", "text", "typed"}, {"plain", "text", "<none>"},
+    };
+    for (const QStringList& row : rows)
+        QTest::addRow("%s %s", qPrintable(row[0]), qPrintable(row[1])) << row[0] << row[1] << row[2];
 }
 
-void TestLayoutDumper::classNames()
+void TestLayoutDumper::attributes()
 {
     QFETCH(QString, name);
-    QFETCH(QString, element);
-    QString error;
-    const QList<Element> elements = parse(dump(), &error);
-    const Element* e = byName(elements, name);
-    QVERIFY(e);
-    QCOMPARE(e->name, element);
-}
-
-void TestLayoutDumper::flagsAndText()
-{
-    QString error;
-    const QList<Element> elements = parse(dump(), &error);
-    auto value = [&](const QString& name, const char* attribute) {
-        const Element* e = byName(elements, name);
-        return e ? e->attributes.value(QLatin1String(attribute)).toString() : QStringLiteral("<missing>");
-    };
-    QCOMPARE(value("hidden", "visible"), QStringLiteral("0"));
-    QCOMPARE(value("insideHidden", "visible"), QStringLiteral("0"));
-    QCOMPARE(value("plain", "visible"), QStringLiteral("1"));
-    QCOMPARE(value("clipped", "clip"), QStringLiteral("1"));
-    QCOMPARE(value("clipped", "enabled"), QStringLiteral("0"));
-    QCOMPARE(value("clipped", "opacity"), QStringLiteral("0.5"));
-    QCOMPARE(value("plain", "clip"), QStringLiteral("0"));
-    QCOMPARE(value("input", "focus"), QStringLiteral("1"));
-    QCOMPARE(value("label", "focus"), QStringLiteral("0"));
-    QCOMPARE(value("plain", "hasContents"), QStringLiteral("1"));
-    QCOMPARE(value("group", "hasContents"), QStringLiteral("0"));
-    QCOMPARE(value("rotated", "rotation"), QStringLiteral("30"));
-    QCOMPARE(value("scaled", "scale"), QStringLiteral("1.5"));
-    QCOMPARE(value("scaled", "z"), QStringLiteral("3"));
-    QCOMPARE(value("label", "text"), QStringLiteral("plain text"));
-    QCOMPARE(value("input", "text"), QStringLiteral("typed"));
-    const Element* plain = byName(elements, QStringLiteral("plain"));
-    QVERIFY(plain && !plain->attributes.hasAttribute(QLatin1String("text")));
+    QFETCH(QString, attribute);
+    QFETCH(QString, value);
+    const Element e = byName(dump(), name);
+    if (attribute == QLatin1String("#element"))
+        QCOMPARE(e.name, value);
+    else if (!e.attributes.hasAttribute(attribute))
+        QCOMPARE(QStringLiteral("<none>"), value);
+    else
+        QCOMPARE(e.attributes.value(attribute).toString(), value);
 }
 
 void TestLayoutDumper::tempIdsInDocumentOrder()
 {
-    QString error;
-    const QList<Element> elements = parse(dump(), &error);
     int next = 0;
-    for (const Element& e : elements) {
-        if (e.depth < 3) {
-            QVERIFY(!e.attributes.hasAttribute(QLatin1String("tempID")));
-            continue;
-        }
-        QCOMPARE(e.attributes.value(QLatin1String("tempID")).toString(),
-                 QStringLiteral("temp%1").arg(next++));
+    for (const Element& e : dump()) {
+        const QString expected = e.depth < 3 ? QString() : QStringLiteral("temp%1").arg(next++);
+        QCOMPARE(e.attributes.value(QLatin1String("tempID")).toString(), expected);
     }
     QVERIFY(next > 10);
 }
@@ -271,8 +239,7 @@ void TestLayoutDumper::textIsEscaped_data()
     QTest::newRow("chinese") << QStringLiteral("你好，世界") << QStringLiteral("你好，世界");
     QTest::newRow("emoji") << QStringLiteral("ok \U0001F600") << QStringLiteral("ok \U0001F600");
     QTest::newRow("control characters dropped") << QStringLiteral("a\x01" "b\bc\x1f") << "abc";
-    QTest::newRow("lone surrogate dropped") << (QStringLiteral("x") + QChar(0xD800) + QStringLiteral("y"))
-                                            << "xy";
+    QTest::newRow("lone surrogate dropped") << (QStringLiteral("x") + QChar(0xD800) + QStringLiteral("y")) << "xy";
 }
 
 void TestLayoutDumper::textIsEscaped()
@@ -283,14 +250,10 @@ void TestLayoutDumper::textIsEscaped()
     QVERIFY(label);
     label->setProperty("text", text);
     label->setObjectName(text);
-    const QString xml = dump();
+    const QString xml = LayoutDumper(QStringLiteral("com.test.sop"), QStringLiteral("app")).dump(window);
     label->setObjectName(QStringLiteral("label"));
-    QString error;
-    const QList<Element> elements = parse(xml, &error);
-    QVERIFY2(error.isEmpty(), qPrintable(error));
-    const Element* e = byName(elements, expected);
-    QVERIFY(e);
-    QCOMPARE(e->attributes.value(QLatin1String("text")).toString(), expected);
+    label->setProperty("text", QStringLiteral("plain text"));
+    QCOMPARE(byName(parse(xml), expected).attributes.value(QLatin1String("text")).toString(), expected);
     // Attribute values never carry a raw line break: parsers would fold it into a space.
     QVERIFY(!xml.contains(QLatin1Char('\n')));
 }
@@ -298,35 +261,20 @@ void TestLayoutDumper::textIsEscaped()
 void TestLayoutDumper::qmlDeclaredTypeIsNamedByItsCppClass()
 {
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     QFile button(dir.filePath(QStringLiteral("FancyButton.qml")));
     QVERIFY(button.open(QIODevice::WriteOnly));
     button.write("import QtQuick 2.12\nRectangle { property string label: \"go\"; width: 10; height: 10 }\n");
     button.close();
-    QFile main(dir.filePath(QStringLiteral("main.qml")));
-    QVERIFY(main.open(QIODevice::WriteOnly));
-    main.write("import QtQuick 2.12\nItem { FancyButton { objectName: \"fancy\" } }\n");
-    main.close();
-    QQmlComponent component(engine, QUrl::fromLocalFile(main.fileName()));
+    QQmlComponent component(engine);
+    component.setData("import QtQuick 2.12\nItem { FancyButton { objectName: \"fancy\" } }\n",
+                      QUrl::fromLocalFile(dir.filePath(QStringLiteral("main.qml"))));
     QScopedPointer<QQuickItem> item(qobject_cast<QQuickItem*>(component.create()));
     QVERIFY2(item, qPrintable(component.errorString()));
     item->setParentItem(window->contentItem());
-    QString error;
-    const QList<Element> elements = parse(dump(), &error);
+    const Element e = byName(dump(), QStringLiteral("fancy"));
     item->setParentItem(nullptr);
-    const Element* e = byName(elements, QStringLiteral("fancy"));
-    QVERIFY(e);
-    QCOMPARE(e->name, QStringLiteral("QQuickRectangle"));
-    QCOMPARE(e->attributes.value(QLatin1String("qmlType")), QLatin1String("FancyButton"));
-}
-
-void TestLayoutDumper::noWindowGivesRootOnly()
-{
-    QString error;
-    const QList<Element> elements = parse(LayoutDumper(QStringLiteral("a<b"), QString()).dump(nullptr), &error);
-    QVERIFY2(error.isEmpty(), qPrintable(error));
-    QCOMPARE(elements.size(), 1);
-    QCOMPARE(elements[0].attributes.value(QLatin1String("sopId")), QLatin1String("a<b"));
+    QCOMPARE(e.name, QStringLiteral("QQuickRectangle"));
+    QCOMPARE(e.attributes.value(QLatin1String("qmlType")), QLatin1String("FancyButton"));
 }
 
 QTEST_MAIN(TestLayoutDumper)
