@@ -1,7 +1,6 @@
 #ifndef SWITCHPAGE_H
 #define SWITCHPAGE_H
 
-#include <QImage>
 #include <QString>
 
 class QQuickItem;
@@ -20,11 +19,6 @@ public:
     bool buttonEnabled() const;
     void tapSwitch();
     void tapButton();
-
-    QImage grab() const;
-    // What the drawn switch shows: "on", "off", or "unclear" while it moves.
-    QString drawnSwitchState() const;
-    bool saveArtifact(const QString& name) const;
 
 private:
     QQuickItem* item(const char* name) const;
