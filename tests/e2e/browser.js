@@ -1,8 +1,5 @@
 // Headless Debian Chromium through playwright-core, and small waiting helpers.
 'use strict';
-const fs = require('fs');
-const os = require('os');
-const path = require('path');
 const { chromium } = require('playwright-core');
 
 const ARGS = ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
@@ -15,10 +12,6 @@ function launch() {
     headless: true,
     args: ARGS,
   });
-}
-
-function newContext(browser) {
-  return browser.newContext({ viewport: { width: 1400, height: 900 }, acceptDownloads: true });
 }
 
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
@@ -34,11 +27,4 @@ async function waitFor(check, what, ms = 5000) {
   }
 }
 
-// Folder for files a person may want to look at after a run (screenshots).
-function artifactDir() {
-  const dir = process.env.ZELVIK_E2E_ARTIFACTS || path.join(os.tmpdir(), 'zelvik-e2e-artifacts');
-  fs.mkdirSync(dir, { recursive: true });
-  return dir;
-}
-
-module.exports = { launch, newContext, sleep, waitFor, artifactDir };
+module.exports = { launch, sleep, waitFor };

@@ -8,21 +8,12 @@ const zlib = require('zlib');
 
 const WEBSITE = path.join(__dirname, '..', '..', 'zelvik_support_server', 'website');
 
-function crc32(bytes) {
-  let crc = 0xffffffff;
-  for (const byte of bytes) {
-    crc ^= byte;
-    for (let k = 0; k < 8; k++) crc = crc & 1 ? 0xedb88320 ^ (crc >>> 1) : crc >>> 1;
-  }
-  return (crc ^ 0xffffffff) >>> 0;
-}
-
 function pngChunk(type, data) {
   const head = Buffer.alloc(4);
   head.writeUInt32BE(data.length);
   const body = Buffer.concat([Buffer.from(type, 'latin1'), data]);
   const crc = Buffer.alloc(4);
-  crc.writeUInt32BE(crc32(body));
+  crc.writeUInt32BE(zlib.crc32(body));
   return Buffer.concat([head, body, crc]);
 }
 
@@ -74,13 +65,9 @@ class MockAgent {
 
   // Fixed answer for a path: { status, body, type } or a function of the parsed URL and the
   // request record returning one (type null: no Content-Type header).
-  answer(pathName, answer) {
-    this.answers.set(pathName, answer);
-  }
+  answer(pathName, answer) { this.answers.set(pathName, answer); }
 
-  delay(pathName, ms) {
-    this.delays.set(pathName, ms);
-  }
+  delay(pathName, ms) { this.delays.set(pathName, ms); }
 
   // Holds the answers for a path until the returned function is called.
   gate(pathName) {
@@ -97,18 +84,14 @@ class MockAgent {
     this.answer('/getScreenShot', { body: png.toString('base64') + ',' + height + ',' + width });
   }
 
-  setLayout(xml) {
-    this.answer('/getLayoutXML', { body: xml });
-  }
+  setLayout(xml) { this.answer('/getLayoutXML', { body: xml }); }
 
   // Requests whose path is one of the given ones (all when none given), in arrival order.
   made(...paths) {
     return this.requests.filter((r) => paths.length === 0 || paths.includes(r.path));
   }
 
-  clear() {
-    this.requests.length = 0;
-  }
+  clear() { this.requests.length = 0; }
 
   serve(request, response) {
     const chunks = [];
