@@ -1,14 +1,17 @@
 #include "simprocess.h"
 
-#include <QCoreApplication>
+#include "../common/waituntil.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusPendingCallWatcher>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
-#include <QProcessEnvironment>
-#include <QThread>
+
+namespace {
+bool simOnBus()
+{
+    return QDBusConnection::systemBus().interface()->isServiceRegistered(QStringLiteral("com.orvana.compositor"));
+}
+}
 
 SimProcess::SimProcess()
 {
@@ -28,20 +31,8 @@ bool SimProcess::start(const QStringList& environment)
         env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
     m_process.setProcessEnvironment(env);
     m_process.start(QStringLiteral(ORVANA_SIM_PATH), QStringList());
-    if (!m_process.waitForStarted(5000))
-        return false;
-    QDBusConnectionInterface* bus = QDBusConnection::systemBus().interface();
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 10000) {
-        if (bus->isServiceRegistered(QStringLiteral("com.orvana.compositor")))
-            return true;
-        if (m_process.state() == QProcess::NotRunning)
-            return false;
-        QCoreApplication::processEvents();
-        QThread::msleep(10);
-    }
-    return false;
+    return m_process.waitForStarted(5000)
+        && waitUntil([this] { return simOnBus() || m_process.state() == QProcess::NotRunning; }) && simOnBus();
 }
 
 void SimProcess::stop()
@@ -54,9 +45,7 @@ void SimProcess::stop()
         m_process.waitForFinished(5000);
     }
     // The bus drops the names once it sees the connection close.
-    QDBusConnectionInterface* bus = QDBusConnection::systemBus().interface();
-    for (int i = 0; i < 500 && bus->isServiceRegistered(QStringLiteral("com.orvana.compositor")); ++i)
-        QThread::msleep(10);
+    waitUntil([] { return !simOnBus(); }, 5000);
 }
 
 qint64 SimProcess::pid() const
@@ -85,15 +74,7 @@ QDBusMessage SimProcess::call(const QString& service, const QString& path, const
 {
     QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
     message.setArguments(args);
-    // The watcher reports a reply that came early too (queued), which a blocking call with its
-    // own event loop may miss.
-    QDBusPendingCallWatcher watcher(QDBusConnection::systemBus().asyncCall(message, 15000));
-    if (!watcher.isFinished()) {
-        QEventLoop loop;
-        QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return watcher.reply();
+    return QDBusConnection::systemBus().call(message, QDBus::Block, 15000);
 }
 
 QDBusMessage SimProcess::compositor(const QString& interface, const QString& method, const QVariantList& args)

@@ -6,8 +6,7 @@
 #include <QVariantList>
 
 // Runs orvana-sim on the test's private system bus (the buses and the device root come from
-// scripts/phone-env) and offers calls that keep the test's event loop running, so
-// objects the test itself exports on the bus can answer meanwhile.
+// scripts/phone-env) and calls it.
 class SimProcess
 {
 public:
