@@ -222,6 +222,8 @@ void TestHttpServer::wire_data()
     row("broken request line", "GARBAGE\r\n", TOO_LARGE, true, "HttpRequest: received broken HTTP request, invalid first line");
     row("negative length", "POST /echo HTTP/1.1\r\nContent-Length: -5\r\n\r\nGET /fixed HTTP/1.1\r\n\r\n", TOO_LARGE, true,
         "HttpRequest: received invalid content-length");
+    row("two lengths, the larger first", "POST /echo HTTP/1.1\r\nContent-Length: 3\r\nContent-Length: 2\r\n\r\nabc", TOO_LARGE,
+        true, "HttpRequest: received invalid content-length");
     row("length past int", "POST /echo HTTP/1.1\r\nContent-Length: 4294967297\r\n\r\nx", TOO_LARGE, true,
         "HttpRequest: received invalid content-length");
     row("smuggling", "POST /echo HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\nGET /fixed HTTP/1.1\r\n\r\n",
