@@ -7,7 +7,8 @@ class CSystemPowerManager : public QObject
 {
     Q_OBJECT
 public:
-    enum DisplayState { DisplayOff = 0, DisplayOn = 1, DisplayDim = 2 };
+    // Fixed underlying type: any int a client or the service sends is a defined value.
+    enum DisplayState : int { DisplayOff = 0, DisplayOn = 1, DisplayDim = 2 };
     Q_ENUM(DisplayState)
 
     explicit CSystemPowerManager(QObject* parent = nullptr);

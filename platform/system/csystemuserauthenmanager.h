@@ -9,10 +9,12 @@ class CSystemUserAuthenManager : public CUserAuthenManager
 {
     Q_OBJECT
 public:
-    enum PasswordType { PasswordWeak = 0, PasswordStrong = 1, PasswordGraphic = 2, PasswordNone = 3 };
+    // Fixed underlying type: any int a client or the service sends is a defined value.
+    enum PasswordType : int { PasswordWeak = 0, PasswordStrong = 1, PasswordGraphic = 2, PasswordNone = 3 };
     Q_ENUM(PasswordType)
 
-    enum AuthenError {
+    // Fixed underlying type: any int a client or the service sends is a defined value.
+    enum AuthenError : int {
         AuthenOK = 0,
         AuthenReplyError = 1,
         AuthenPasswordIsEmpty = 2,

@@ -8,7 +8,8 @@ class CTime : public QObject
 {
     Q_OBJECT
 public:
-    enum AutoSystemTimeStatus { AutoSystemTimeOff = 0, AutoSystemTimeOn = 1 };
+    // Fixed underlying type: any int a client or the service sends is a defined value.
+    enum AutoSystemTimeStatus : int { AutoSystemTimeOff = 0, AutoSystemTimeOn = 1 };
     Q_ENUM(AutoSystemTimeStatus)
 
     explicit CTime(QObject* parent = nullptr);

@@ -7,7 +7,8 @@ class CUserAuthenManager : public QObject
 {
     Q_OBJECT
 public:
-    enum ScreenState { ScreenUnlocked = 0, ScreenLocked = 1 };
+    // Fixed underlying type: any int a client or the service sends is a defined value.
+    enum ScreenState : int { ScreenUnlocked = 0, ScreenLocked = 1 };
     Q_ENUM(ScreenState)
 
     explicit CUserAuthenManager(QObject* parent = nullptr);
