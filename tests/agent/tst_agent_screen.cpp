@@ -46,10 +46,10 @@ private slots:
     void cleanupTestCase();
     void screenshotAnnouncesItsSize();
     void itemPictureAtScaleOne();
-    void itemPictureAtScaleTwoIsHalfSize();
+    void itemPictureSize_data();
+    void itemPictureSize();
     void itemPictureNearTheEdge();
     void itemPictureTurned();
-    void degenerateScaleGivesEmptyBody();
     void tapClicksAButton();
     void chineseTextRoundTrip();
     void concurrentDumpsWhileTheTopChanges();
@@ -98,10 +98,46 @@ void AgentScreen::itemPictureAtScaleOne()
     QCOMPARE(item.convertToFormat(QImage::Format_RGB32), expected.convertToFormat(QImage::Format_RGB32));
 }
 
-void AgentScreen::itemPictureAtScaleTwoIsHalfSize()
+void AgentScreen::itemPictureSize_data()
 {
-    const HttpAnswer answer = HttpClient::get("/grabImage?x=300&y=400&w=200&h=100&r=0&s=2");
-    QCOMPARE(decodeBase64Png(answer.body).size(), QSize(100, 50));
+    // 0 x 0: an empty body; an invalid size: any picture.
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QSize>("size");
+    auto row = [](const char* name, const char* query, QSize size) {
+        QTest::newRow(name) << QByteArray("/grabImage?") + query << size;
+    };
+    row("scale 2 is half size", "x=300&y=400&w=200&h=100&r=0&s=2", QSize(100, 50));
+    row("scale missing", "x=100&y=100&w=50&h=50&r=0", QSize(0, 0));
+    row("scale not a number", "x=100&y=100&w=50&h=50&r=0&s=nan", QSize(0, 0));
+    row("scale infinite", "x=100&y=100&w=50&h=50&r=0&s=inf", QSize(0, 0));
+    row("size missing", "x=100&y=100&r=0&s=1", QSize(0, 0));
+    row("size below one pixel", "x=100&y=100&w=0.5&h=0.9&r=0&s=1", QSize(0, 0));
+    row("negative size", "x=100&y=100&w=-50&h=-50&r=0&s=1", QSize(0, 0));
+    // Past the budget of 64 Mi pixels for each image the request makes.
+    row("screen enlarged 10 times", "x=100&y=100&w=50&h=50&r=0&s=10", QSize(0, 0));
+    row("screen-size item shrunk 10 times", "x=540&y=1200&w=1080&h=2400&r=0&s=0.1", QSize(0, 0));
+    row("item of 30000 x 30000", "x=100&y=100&w=30000&h=30000&r=0&s=1", QSize(0, 0));
+    // Numbers past the int range are clamped, never converted as they are.
+    row("centre past the int range", "x=1e300&y=-1e300&w=50&h=40&r=0&s=1", QSize(50, 40));
+    row("centre not a number", "x=nan&y=nan&w=50&h=40&r=0&s=1", QSize(50, 40));
+    row("size past the int range", "x=100&y=100&w=1e300&h=1e300&r=0&s=1", QSize(0, 0));
+    row("smallest int rotation", "x=300&y=400&w=50&h=50&r=-2147483648&s=1", QSize());
+}
+
+void AgentScreen::itemPictureSize()
+{
+    QFETCH(QByteArray, target);
+    QFETCH(QSize, size);
+    const HttpAnswer answer = HttpClient::get(target);
+    QCOMPARE(answer.status, 200);
+    if (size == QSize(0, 0)) {
+        QCOMPARE(answer.body, QByteArray());
+        return;
+    }
+    const QImage item = decodeBase64Png(answer.body);
+    QVERIFY(!item.isNull());
+    if (size.isValid())
+        QCOMPARE(item.size(), size);
 }
 
 // Left of the screen there is nothing: that part of the picture is empty.
@@ -124,13 +160,6 @@ void AgentScreen::itemPictureTurned()
     const double boundsH = 200 * std::sin(rad) + 100 * std::cos(rad);
     QVERIFY2(std::abs(item.width() - boundsW) <= 3 && std::abs(item.height() - boundsH) <= 3,
              qPrintable(QStringLiteral("%1x%2").arg(item.width()).arg(item.height())));
-}
-
-void AgentScreen::degenerateScaleGivesEmptyBody()
-{
-    const HttpAnswer answer = HttpClient::get("/grabImage?x=100&y=100&w=50&h=50&r=0");
-    QCOMPARE(answer.status, 200);
-    QCOMPARE(answer.body, QByteArray());
 }
 
 void AgentScreen::tapClicksAButton()

@@ -3,6 +3,9 @@
 #include <httprequest.h>
 #include <httpresponse.h>
 
+#include <cmath>
+#include <limits>
+
 int EndpointIo::intParam(const tarsel::HttpRequest& request, const char* name)
 {
     return request.getParameter(name).toInt(nullptr, 10);
@@ -16,6 +19,23 @@ qint64 EndpointIo::longParam(const tarsel::HttpRequest& request, const char* nam
 double EndpointIo::doubleParam(const tarsel::HttpRequest& request, const char* name)
 {
     return request.getParameter(name).toDouble();
+}
+
+int EndpointIo::truncatedParam(const tarsel::HttpRequest& request, const char* name)
+{
+    return clampedInt(doubleParam(request, name));
+}
+
+// The plain conversion of a double outside the int range, or of NaN, is undefined.
+int EndpointIo::clampedInt(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    if (value <= double(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    if (value >= double(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    return static_cast<int>(value);
 }
 
 QString EndpointIo::textParam(const tarsel::HttpRequest& request, const char* name)

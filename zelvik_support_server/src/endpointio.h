@@ -16,6 +16,9 @@ public:
     static int intParam(const tarsel::HttpRequest& request, const char* name);
     static qint64 longParam(const tarsel::HttpRequest& request, const char* name);
     static double doubleParam(const tarsel::HttpRequest& request, const char* name);
+    // A decimal number truncated toward zero to an int, clamped to the int range (NaN reads as 0).
+    static int truncatedParam(const tarsel::HttpRequest& request, const char* name);
+    static int clampedInt(double value);
     // The raw bytes decoded as UTF-8.
     static QString textParam(const tarsel::HttpRequest& request, const char* name);
 

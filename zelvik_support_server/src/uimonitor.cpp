@@ -33,6 +33,7 @@
 #include <QHash>
 #include <QImage>
 #include <QImageReader>
+#include <QPolygonF>
 #include <QMutexLocker>
 #include <QThread>
 #include <QTimer>
@@ -163,7 +164,39 @@ struct Slide {
 int slideStep(double from, double to, int steps, int k)
 {
     const double value = from < to ? from + (to - from) / steps * k : from - (from - to) / steps * k;
-    return static_cast<int>(value);
+    return EndpointIo::clampedInt(value);
+}
+
+// Every image a "/grabImage" request makes (the turned screen, the cut, the cut turned back)
+// stays within this many pixels, 256 MiB at four bytes a pixel: a scale of 10, or 0.1 for an
+// item of screen size, or an item of 30000 x 30000 would otherwise ask for gigabytes.
+const double MAX_IMAGE_PIXELS = 64.0 * 1024 * 1024;
+
+bool fitsImageBudget(double width, double height)
+{
+    // Written so that NaN does not fit.
+    return width >= 0 && height >= 0 && width * height <= MAX_IMAGE_PIXELS;
+}
+
+bool fitsImageBudget(const QSizeF& size)
+{
+    return fitsImageBudget(size.width(), size.height());
+}
+
+// The size QImage::transformed gives a w x h image: the bounding box of its turned corners,
+// widened to whole pixels.
+QSizeF transformedSize(const QTransform& transform, qreal width, qreal height)
+{
+    const QRectF box = transform.map(QPolygonF(QRectF(0, 0, width, height))).boundingRect();
+    return QSizeF(std::ceil(box.width()) + 1, std::ceil(box.height()) + 1);
+}
+
+// The left (or top) edge of the cut: past either end of an image of `extent` pixels by more
+// than the cut's size (at most MAX_IMAGE_PIXELS) only empty pixels are cut anyway.
+int cutCorner(double edge, int extent)
+{
+    const double bound = MAX_IMAGE_PIXELS + extent;
+    return EndpointIo::clampedInt(qBound(-bound, edge, bound));
 }
 
 } // namespace
@@ -622,21 +655,34 @@ void UIMonitor::screenshot_response(HttpResponse& response)
 void UIMonitor::grab_image_response(HttpRequest& request, HttpResponse& response)
 {
     io::setTextType(response);
+    const int r = io::intParam(request, "r");
+    const double s = io::doubleParam(request, "s");
+    const int x = io::truncatedParam(request, "x");
+    const int y = io::truncatedParam(request, "y");
+    const int w = io::truncatedParam(request, "w");
+    const int h = io::truncatedParam(request, "h");
+    // An empty item is an empty picture (QImage::copy would take an empty rectangle for the
+    // whole image); a scale that is not a finite number is as degenerate as 0.
+    if (w <= 0 || h <= 0 || !fitsImageBudget(w, h) || !std::isfinite(s)) {
+        response.write(QByteArray(), true);
+        return;
+    }
+
     const QByteArray png = callReply<QByteArray>(system_main_test_interface, QStringLiteral("getScreenImage"));
     const QImage screen = QImage::fromData(png, "PNG");
     const int width = screen.width();
     const int height = screen.height();
 
-    const int r = io::intParam(request, "r");
-    const double s = io::doubleParam(request, "s");
-    const int x = static_cast<int>(io::doubleParam(request, "x"));
-    const int y = static_cast<int>(io::doubleParam(request, "y"));
-    const int w = static_cast<int>(io::doubleParam(request, "w"));
-    const int h = static_cast<int>(io::doubleParam(request, "h"));
-
     QTransform transform;
     transform.scale(s, s);
-    transform.rotate(-r, Qt::ZAxis);
+    // As a double: -r of the smallest int does not exist.
+    transform.rotate(-qreal(r), Qt::ZAxis);
+    const QTransform inverse = transform.inverted();
+    // The screen turned and the item turned back are the two images whose size the request sets.
+    if (!fitsImageBudget(transformedSize(transform, width, height)) || !fitsImageBudget(transformedSize(inverse, w, h))) {
+        response.write(QByteArray(), true);
+        return;
+    }
 
     qreal minX = 0;
     qreal minY = 0;
@@ -649,9 +695,12 @@ void UIMonitor::grab_image_response(HttpRequest& request, HttpResponse& response
 
     const QImage turned = screen.transformed(transform, Qt::SmoothTransformation);
     const QPointF centre = transform.map(QPointF(x, y));
-    const QImage cut = turned.copy(static_cast<int>(centre.x() - w / 2 - minX),
-                                   static_cast<int>(centre.y() - h / 2 - minY), w, h);
-    const QImage item = cut.transformed(transform.inverted(), Qt::SmoothTransformation);
+    // A corner far outside the turned screen cuts only empty pixels; bounded, so that the
+    // rectangle's own arithmetic cannot overflow.
+    const int left = cutCorner(centre.x() - w / 2 - minX, turned.width());
+    const int top = cutCorner(centre.y() - h / 2 - minY, turned.height());
+    const QImage cut = turned.copy(left, top, w, h);
+    const QImage item = cut.transformed(inverse, Qt::SmoothTransformation);
 
     QByteArray encoded;
     QBuffer buffer(&encoded);
@@ -734,11 +783,13 @@ void UIMonitor::send_key_event_with_uinput(int key, int delay)
 }
 
 // Waits with the thread's timers and posted events still served. Socket notifications wait
-// until the request is answered, so the connection is never read again mid-request.
+// until the request is answered, so the connection is never read again mid-request. A precise
+// timer: Qt's default for 2 s and more is a coarse one that may end up to 5% early, which would
+// release a long press before the platform's long-press threshold.
 void UIMonitor::sleep(int ms)
 {
     QEventLoop loop;
-    QTimer::singleShot(qMax(ms, 0), &loop, &QEventLoop::quit);
+    QTimer::singleShot(qMax(ms, 0), Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::ExcludeSocketNotifiers);
 }
 
@@ -794,7 +845,8 @@ void UIMonitor::send_slide_event(HttpRequest& request)
     }
     if (shortest > 30)
         shortest = 30;
-    const int steps = shortest < 2 ? 2 : static_cast<int>(shortest);
+    // Not a number (coordinates past the double range) counts as short.
+    const int steps = shortest >= 2 ? static_cast<int>(shortest) : 2;
 
     for (int i = 0; i < slides.size(); ++i) {
         const Slide& s = slides[i];
