@@ -156,6 +156,7 @@ private slots:
     void fileOverLimitDoesNotRepeat();
     void closingClientFreesThread_data();
     void closingClientFreesThread();
+    void idleStreamUsesNoCpu_data();
     void idleStreamUsesNoCpu();
 
 private:
@@ -197,6 +198,7 @@ void TestSysLogStream::cleanupTestCase()
 
 void TestSysLogStream::init()
 {
+    QDir().rmdir(logPath);
     QFile::remove(logPath);
     QFile::remove(logPath + QStringLiteral(".1"));
     append("an old line\nanother old line\n");
@@ -447,14 +449,26 @@ void TestSysLogStream::closingClientFreesThread()
     }
 }
 
+void TestSysLogStream::idleStreamUsesNoCpu_data()
+{
+    QTest::addColumn<bool>("unreadable");
+    QTest::newRow("idle") << false;
+    QTest::newRow("log that cannot be opened") << true;
+}
+
 void TestSysLogStream::idleStreamUsesNoCpu()
 {
+    QFETCH(bool, unreadable);
+    // A folder in the log's place: it exists, and no one, root included, can open it as a file.
+    if (unreadable)
+        QVERIFY(QFile::remove(logPath) && QDir().mkdir(logPath));
     auto client = openStream();
     QVERIFY(client);
     QTest::qWait(5000);
     closeAndWaitEnded(client);
     QMutexLocker lock(&recorder.mutex);
     qInfo("CPU time of a stream idle for 5 s: %lld us", recorder.lastCpuMicroseconds);
+    QDir().rmdir(logPath);
     QVERIFY(recorder.lastCpuMicroseconds >= 0);
     QVERIFY(recorder.lastCpuMicroseconds < 100000);
 }

@@ -60,8 +60,9 @@ void SysLogStream::run()
                 send(partial);
             partial.clear();
             open(From::Start);
-            continue;
         }
+        // Also after a reopen: a log that exists but cannot be opened is tried again only
+        // after the pause, so it never spins.
         QThread::msleep(IDLE_POLL_MS);
     }
 }
