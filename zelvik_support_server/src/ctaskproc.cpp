@@ -4,6 +4,7 @@
 #include <QHostAddress>
 #include <QSignalBlocker>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <limits>
 
@@ -20,6 +21,10 @@ const qint64 READ_BUFFER_SIZE = 256 * 1024;
 const qint64 MAX_PENDING = 1024 * 1024;
 const qint64 UNLIMITED = std::numeric_limits<qint64>::max();
 
+// After one side closed, the other side gets what was relayed before the close, for as long as
+// its reader keeps taking bytes: the task ends when nothing was written for this long.
+const int DRAIN_STALL_MS = 30000;
+
 // Connect errors that come from the shared local port rather than from the target (a second
 // connection from the same local port to the same target fails with EADDRNOTAVAIL, which Qt
 // reports as an unknown error).
@@ -33,8 +38,11 @@ bool isLocalAddressClash(QAbstractSocket::SocketError error)
 
 CTaskProc::CTaskProc(int id, QTcpSocket*& socket, QString ip, int port, QObject* parent)
     : QObject(parent), m_id(id), m_ip(ip), m_port(port), m_valid(true), pLocalClient(socket),
-      pToSvrClient(nullptr)
+      pToSvrClient(nullptr), m_drainTimer(new QTimer(this))
 {
+    m_drainTimer->setSingleShot(true);
+    m_drainTimer->setInterval(DRAIN_STALL_MS);
+    connect(m_drainTimer, &QTimer::timeout, this, &CTaskProc::end);
     Q_ASSERT_X(socket != nullptr, "CTaskProc", "socket!=nullptr");
     pLocalClient->setParent(nullptr);
     pLocalClient->setReadBufferSize(READ_BUFFER_SIZE);
@@ -44,6 +52,7 @@ CTaskProc::CTaskProc(int id, QTcpSocket*& socket, QString ip, int port, QObject*
     connect(pLocalClient, &QTcpSocket::disconnected, this, &CTaskProc::diconnect);
     // The target's side, held back by flow control, goes on once this side has drained.
     connect(pLocalClient, &QTcpSocket::bytesWritten, this, &CTaskProc::recvSvrData);
+    connect(pLocalClient, &QTcpSocket::bytesWritten, this, &CTaskProc::drainProgress);
 
     connectToTarget(FIXED_LOCAL_PORT);
 }
@@ -69,6 +78,7 @@ void CTaskProc::connectToTarget(quint16 localPort)
     connect(pToSvrClient, &QTcpSocket::connected, this, &CTaskProc::procConnectOk);
     // The test host's side, held back by flow control, goes on once this side has drained.
     connect(pToSvrClient, &QTcpSocket::bytesWritten, this, &CTaskProc::recvClientData);
+    connect(pToSvrClient, &QTcpSocket::bytesWritten, this, &CTaskProc::drainProgress);
 
     m_localPort = localPort;
     const QHostAddress address(m_ip);
@@ -119,11 +129,40 @@ void CTaskProc::diconnect()
 {
     if (!m_valid)
         return;
+    if (!m_closing) {
+        m_closing = true;
+        // What one side sent just before it closed still reaches the other side: each side is
+        // closed only once it has written out what it holds, and the task ends after both. A
+        // socket with nothing left to write reports its end from within disconnectFromHost.
+        passOnRest();
+        m_drainTimer->start();
+        pToSvrClient->disconnectFromHost();
+        if (!m_valid)
+            return;
+        pLocalClient->disconnectFromHost();
+        if (!m_valid)
+            return;
+    }
+    if (pToSvrClient->state() == QAbstractSocket::UnconnectedState
+        && pLocalClient->state() == QAbstractSocket::UnconnectedState)
+        end();
+}
+
+void CTaskProc::drainProgress()
+{
+    if (m_closing && m_valid)
+        m_drainTimer->start();
+}
+
+// Both sides are closed (or their readers stalled): the task reports its end, once.
+void CTaskProc::end()
+{
+    if (!m_valid)
+        return;
     m_valid = false;
-    // What one side sent just before it closed still reaches the other side.
-    passOnRest();
-    pToSvrClient->close();
-    pLocalClient->close();
+    m_drainTimer->stop();
+    pToSvrClient->abort();
+    pLocalClient->abort();
     emit OnTaskEnd(m_id);
 }
 
@@ -138,9 +177,8 @@ void CTaskProc::procConnectErr(QAbstractSocket::SocketError error)
     }
     qDebug().noquote() << Q_FUNC_INFO
                        << QStringLiteral("to svr: %1:%2: %3").arg(m_ip).arg(m_port).arg(pToSvrClient->errorString());
-    if (m_valid)
-        passOnRest();
-    pLocalClient->close();
+    // Closes the test host's side too, once it has what was relayed.
+    diconnect();
 }
 
 void CTaskProc::procConnectOk()

@@ -6,6 +6,7 @@
 #include <QString>
 
 class QTcpSocket;
+class QTimer;
 
 // One relayed connection: the accepted socket from the test host joined byte for byte to an
 // outgoing socket to the target.
@@ -37,6 +38,8 @@ private:
     void connectToTarget(quint16 localPort);
     void relay(QTcpSocket* from, QTcpSocket* to, Relayed notify, qint64 maxPending);
     void passOnRest();
+    void drainProgress();
+    void end();
 
     int m_id;
     QString m_ip;
@@ -45,4 +48,7 @@ private:
     QTcpSocket* pLocalClient;
     QTcpSocket* pToSvrClient;
     quint16 m_localPort = 0;
+    // Set once either side closed: both sides are being written out and closed.
+    bool m_closing = false;
+    QTimer* m_drainTimer;
 };

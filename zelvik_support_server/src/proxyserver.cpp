@@ -39,6 +39,9 @@ void ProxyServer::acceptConnect()
         auto* task = new CTaskProc(m_clientId, socket, QStringLiteral(ZELVIK_RELAY_ADDRESS), SSH_PORT, nullptr);
         connect(task, &CTaskProc::OnTaskEnd, this, &ProxyServer::ProcTaskEnd);
         m_taskMap.insert(m_clientId, task);
+        // A connection that failed within the constructor reported its end before anyone listened.
+        if (!task->isValid())
+            ProcTaskEnd(m_clientId);
         ++m_clientId;
     }
 }

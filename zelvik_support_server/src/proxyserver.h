@@ -15,6 +15,9 @@ public:
     explicit ProxyServer(QObject* parent);
     ~ProxyServer() override;
 
+    // Tasks that have not ended yet.
+    int taskCount() const { return m_taskMap.size(); }
+
 private slots:
     void acceptConnect();
     void ProcTaskEnd(int id);
