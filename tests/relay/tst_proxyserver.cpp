@@ -5,6 +5,7 @@
 
 #include <QCryptographicHash>
 #include <QHostAddress>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -98,6 +99,7 @@ private slots:
     void lastBytesBeforeCloseArrive();
     void clientBytesBeforeTargetAcceptsArrive();
     void slowReaderDoesNotStallOtherSession();
+    void targetUnreachableClosesClient_data();
     void targetUnreachableClosesClient();
     void idsKeepGrowing();
 
@@ -308,15 +310,34 @@ void TestProxyServer::slowReaderDoesNotStallOtherSession()
     QCOMPARE(readExactly(fast.client.get(), 4), QByteArray("pong"));
 }
 
+void TestProxyServer::targetUnreachableClosesClient_data()
+{
+    QTest::addColumn<bool>("addressGone");
+    QTest::newRow("connection refused") << false;
+    // Without the relay address the connection fails at once, within the task's constructor.
+    QTest::newRow("relay address gone") << true;
+}
+
 void TestProxyServer::targetUnreachableClosesClient()
 {
+    QFETCH(bool, addressGone);
     target.close();
     QVERIFY(waitUntil([&] { return proxy->taskCount() == 0; }));
+    struct AddressGone {
+        explicit AddressGone(bool gone) : gone(gone) { if (gone) ip("del"); }
+        ~AddressGone() { if (gone) ip("add"); }
+        static void ip(const char* action)
+        {
+            QProcess::execute(QStringLiteral("ip"), {QStringLiteral("addr"), QString::fromLatin1(action),
+                                                     QStringLiteral("127.0.0.1/8"), QStringLiteral("dev"), QStringLiteral("lo")});
+        }
+        bool gone;
+    } address(addressGone);
     const QString errorLine = QStringLiteral("to svr: 127.0.0.1:22: ");
     const int errorsBefore = countLines(errorLine);
     QTcpSocket client;
     QSignalSpy connected(&client, &QTcpSocket::connected);
-    client.connectToHost(QHostAddress::LocalHost, RELAY_PORT);
+    client.connectToHost(addressGone ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost, RELAY_PORT);
     QVERIFY(waitUntil([&] { return connected.count() == 1; }));
     QVERIFY(isClosed(&client));
     QCOMPARE(countLines(errorLine), errorsBefore + 1);
