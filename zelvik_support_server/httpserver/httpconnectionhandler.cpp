@@ -56,7 +56,7 @@ HttpConnectionHandler::HttpConnectionHandler(const QSettings* settings, HttpRequ
     thread->start();
     started.acquire();
     disconnect(startedConnection);
-    qCDebug(httpLog, "HttpConnectionHandler (%p): thread started", static_cast<void*>(this));
+    tarselDebug("HttpConnectionHandler (%p): thread started", static_cast<void*>(this));
 
     moveToThread(thread);
     readTimer.moveToThread(thread);
@@ -70,7 +70,7 @@ HttpConnectionHandler::HttpConnectionHandler(const QSettings* settings, HttpRequ
     connect(&readTimer, &QTimer::timeout, this, &HttpConnectionHandler::readTimeout);
     connect(thread, &QThread::finished, this, &HttpConnectionHandler::thread_done);
 
-    qCDebug(httpLog, "HttpConnectionHandler (%p): constructed", static_cast<void*>(this));
+    tarselDebug("HttpConnectionHandler (%p): constructed", static_cast<void*>(this));
 }
 
 HttpConnectionHandler::~HttpConnectionHandler()
@@ -78,7 +78,7 @@ HttpConnectionHandler::~HttpConnectionHandler()
     thread->quit();
     thread->wait();
     delete thread;
-    qCDebug(httpLog, "HttpConnectionHandler (%p): destroyed", static_cast<void*>(this));
+    tarselDebug("HttpConnectionHandler (%p): destroyed", static_cast<void*>(this));
 }
 
 void HttpConnectionHandler::createSocket()
@@ -87,7 +87,7 @@ void HttpConnectionHandler::createSocket()
         QSslSocket* sslSocket = new QSslSocket();
         sslSocket->setSslConfiguration(*sslConfiguration);
         socket = sslSocket;
-        qCDebug(httpLog, "HttpConnectionHandler (%p): SSL is enabled", static_cast<void*>(this));
+        tarselDebug("HttpConnectionHandler (%p): SSL is enabled", static_cast<void*>(this));
     } else {
         socket = new QTcpSocket();
     }
@@ -105,7 +105,7 @@ void HttpConnectionHandler::setBusy()
 
 void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
 {
-    qCDebug(httpLog, "HttpConnectionHandler (%p): handle new connection", static_cast<void*>(this));
+    tarselDebug("HttpConnectionHandler (%p): handle new connection", static_cast<void*>(this));
     busy.store(true);
     Q_ASSERT_X(socket->isOpen() == false, "HttpConnectionHandler::handleConnection", "socket->isOpen()==false");
 
@@ -135,7 +135,7 @@ void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
     maxMultiPartSize = readSetting(settings, QStringLiteral("maxMultiPartSize"), 1000000).toInt();
 
     if (sslConfiguration) {
-        qCDebug(httpLog, "HttpConnectionHandler (%p): Starting encryption", static_cast<void*>(this));
+        tarselDebug("HttpConnectionHandler (%p): Starting encryption", static_cast<void*>(this));
         static_cast<QSslSocket*>(socket)->startServerEncryption();
     }
 
@@ -148,7 +148,7 @@ void HttpConnectionHandler::readTimeout()
 {
     if (reading)
         return;
-    qCDebug(httpLog, "HttpConnectionHandler (%p): read timeout occured", static_cast<void*>(this));
+    tarselDebug("HttpConnectionHandler (%p): read timeout occured", static_cast<void*>(this));
     closeAfterWriting();
     delete currentRequest;
     currentRequest = nullptr;
@@ -156,11 +156,11 @@ void HttpConnectionHandler::readTimeout()
 
 void HttpConnectionHandler::disconnected()
 {
-    qCDebug(httpLog, "HttpConnectionHandler (%p): disconnected", static_cast<void*>(this));
+    tarselDebug("HttpConnectionHandler (%p): disconnected", static_cast<void*>(this));
     if (reading)
         return;
     releaseConnection();
-    qCDebug(httpLog, "%s: requestHandler=%p", Q_FUNC_INFO, static_cast<void*>(requestHandler));
+    tarselDebug("%s: requestHandler=%p", Q_FUNC_INFO, static_cast<void*>(requestHandler));
 }
 
 void HttpConnectionHandler::releaseConnection()
@@ -187,7 +187,7 @@ void HttpConnectionHandler::thread_done()
     socket = nullptr;
     delete currentRequest;
     currentRequest = nullptr;
-    qCDebug(httpLog, "HttpConnectionHandler (%p): thread stopped", static_cast<void*>(this));
+    tarselDebug("HttpConnectionHandler (%p): thread stopped", static_cast<void*>(this));
 }
 
 bool HttpConnectionHandler::writeAll()
@@ -231,7 +231,7 @@ void HttpConnectionHandler::read()
     reading = false;
     if (connected && socket->state() != QAbstractSocket::ConnectedState) {
         releaseConnection();
-        qCDebug(httpLog, "%s: requestHandler=%p", Q_FUNC_INFO, static_cast<void*>(requestHandler));
+        tarselDebug("%s: requestHandler=%p", Q_FUNC_INFO, static_cast<void*>(requestHandler));
     } else if (answered && connected && openConnections.load(std::memory_order_relaxed) > 1) {
         // A client that asks again at once would keep this thread on the CPU for a whole time
         // slice while the other connections wait (a p99 of 100 ms and more at 64 connections
@@ -246,7 +246,7 @@ bool HttpConnectionHandler::processInput()
     if (draining)
         socket->readAll();
     while (connected && !draining && socket->bytesAvailable()) {
-        qCDebug(httpLog, "HttpConnectionHandler (%p): read input", static_cast<void*>(this));
+        tarselDebug("HttpConnectionHandler (%p): read input", static_cast<void*>(this));
         if (!currentRequest)
             currentRequest = new HttpRequest(maxRequestSize, maxMultiPartSize);
 
@@ -272,7 +272,7 @@ bool HttpConnectionHandler::processInput()
             return answered;
 
         readTimer.stop();
-        qCDebug(httpLog, "HttpConnectionHandler (%p): received request", static_cast<void*>(this));
+        tarselDebug("HttpConnectionHandler (%p): received request", static_cast<void*>(this));
         HttpResponse response(socket);
         bool closeConnection = equalsIgnoreCase(currentRequest->getHeader(QByteArrayLiteral("connection")), "close")
                                || equalsIgnoreCase(currentRequest->getVersion(), "HTTP/1.0");
@@ -287,7 +287,7 @@ bool HttpConnectionHandler::processInput()
         }
         if (!response.hasSentLastPart())
             response.write(QByteArray(), true);
-        qCDebug(httpLog, "HttpConnectionHandler (%p): finished request", static_cast<void*>(this));
+        tarselDebug("HttpConnectionHandler (%p): finished request", static_cast<void*>(this));
 
         if (!closeConnection) {
             const QMap<QByteArray, QByteArray>& headers = response.getHeaders();

@@ -48,7 +48,7 @@ HttpConnectionHandlerPool::~HttpConnectionHandlerPool()
     for (HttpConnectionHandler* handler : qAsConst(pool))
         delete handler;
     delete sslConfiguration;
-    qCDebug(httpLog, "HttpConnectionHandlerPool (%p): destroyed", static_cast<void*>(this));
+    tarselDebug("HttpConnectionHandlerPool (%p): destroyed", static_cast<void*>(this));
 }
 
 HttpConnectionHandler* HttpConnectionHandlerPool::getConnectionHandler()
@@ -81,7 +81,7 @@ void HttpConnectionHandlerPool::cleanup()
         if (++idleCounter > maxIdleHandlers) {
             delete handler;
             pool.removeAt(i);
-            qCDebug(httpLog, "HttpConnectionHandlerPool: Removed connection handler (%p), pool size is now %li",
+            tarselDebug("HttpConnectionHandlerPool: Removed connection handler (%p), pool size is now %li",
                     static_cast<void*>(handler), long(pool.size()));
             break;
         }
@@ -121,7 +121,7 @@ void HttpConnectionHandlerPool::loadSslConfig()
     sslConfiguration->setPrivateKey(sslKey);
     sslConfiguration->setPeerVerifyMode(QSslSocket::VerifyNone);
     sslConfiguration->setProtocol(QSsl::AnyProtocol);
-    qCDebug(httpLog, "HttpConnectionHandlerPool: SSL settings loaded");
+    tarselDebug("HttpConnectionHandlerPool: SSL settings loaded");
 }
 
 } // namespace tarsel

@@ -1,14 +1,41 @@
 #include "httpglobal.h"
 
+#include <QByteArray>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSettings>
 #include <QSslSocket>
 #include <QVariant>
 
+#include <cstdarg>
+#include <cstdio>
+
 namespace tarsel {
 
 Q_LOGGING_CATEGORY(httpLog, "tarsel.httpserver")
+
+void writeDebugLine(const char* format, ...)
+{
+    char buffer[512];
+    va_list args;
+    va_start(args, format);
+    const int length = std::vsnprintf(buffer, sizeof(buffer), format, args);
+    va_end(args);
+    if (length < 0)
+        return;
+    QString line;
+    if (length < int(sizeof(buffer))) {
+        line = QString::fromUtf8(buffer, length);
+    } else {
+        QByteArray longer(length + 1, Qt::Uninitialized);
+        va_start(args, format);
+        std::vsnprintf(longer.data(), size_t(longer.size()), format, args);
+        va_end(args);
+        line = QString::fromUtf8(longer.constData(), length);
+    }
+    const QMessageLogContext context(nullptr, 0, nullptr, httpLog().categoryName());
+    qt_message_output(QtDebugMsg, context, line);
+}
 
 const char* getHttpServerVersion()
 {

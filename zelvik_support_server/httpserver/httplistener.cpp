@@ -37,7 +37,7 @@ HttpListener::HttpListener(const QSettings* settings, HttpRequestHandler* reques
 HttpListener::~HttpListener()
 {
     close();
-    qCDebug(httpLog, "HttpListener: destroyed");
+    tarselDebug("HttpListener: destroyed");
 }
 
 void HttpListener::listen()
@@ -54,13 +54,13 @@ void HttpListener::listen()
     // Qt listens with a backlog of 50: a burst of connections while the listener thread is busy
     // creating handlers would overflow it, and the kernel drops the SYN (one second of delay).
     ::listen(int(socketDescriptor()), SOMAXCONN);
-    qCDebug(httpLog, "HttpListener: Listening on port %i", int(port));
+    tarselDebug("HttpListener: Listening on port %i", int(port));
 }
 
 void HttpListener::close()
 {
     QTcpServer::close();
-    qCDebug(httpLog, "HttpListener: closed");
+    tarselDebug("HttpListener: closed");
     delete pool;
     pool = nullptr;
 }
@@ -76,14 +76,14 @@ void HttpListener::acceptFailed()
 
 void HttpListener::incomingConnection(tSocketDescriptor socketDescriptor)
 {
-    qCDebug(httpLog, "HttpListener: New connection");
+    tarselDebug("HttpListener: New connection");
     HttpConnectionHandler* freeHandler = pool ? pool->getConnectionHandler() : nullptr;
     if (freeHandler) {
         QMetaObject::invokeMethod(freeHandler, "handleConnection", Qt::QueuedConnection,
                                   Q_ARG(tSocketDescriptor, socketDescriptor));
         return;
     }
-    qCDebug(httpLog, "HttpListener: Too many incoming connections");
+    tarselDebug("HttpListener: Too many incoming connections");
     answerTooManyConnections(socketDescriptor);
 }
 

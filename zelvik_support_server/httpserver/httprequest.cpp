@@ -227,7 +227,7 @@ bool HttpRequest::readLine(QTcpSocket* socket, QByteArray* line)
             break;
     }
     if (!lineBuffer.endsWith("\r\n")) {
-        qCDebug(httpLog, "HttpRequest: collecting more parts until line break");
+        tarselDebug("HttpRequest: collecting more parts until line break");
         return false;
     }
     *line = std::move(lineBuffer).trimmed();
@@ -237,11 +237,11 @@ bool HttpRequest::readLine(QTcpSocket* socket, QByteArray* line)
 
 void HttpRequest::readRequest(QTcpSocket* socket)
 {
-    qCDebug(httpLog, "HttpRequest: read request");
+    tarselDebug("HttpRequest: read request");
     QByteArray line;
     if (!readLine(socket, &line) || line.isEmpty())
         return;
-    qCDebug(httpLog, "HttpRequest: from %s: %s", qPrintable(socket->peerAddress().toString()),
+    tarselDebug("HttpRequest: from %s: %s", qPrintable(socket->peerAddress().toString()),
             withoutSecrets(line).constData());
     // Exactly three words, separated by single spaces.
     const int pathAt = line.indexOf(' ') + 1;
@@ -269,9 +269,9 @@ void HttpRequest::readHeader(QTcpSocket* socket)
         currentHeader = line.left(colon).toLower();
         const QByteArray value = line.mid(colon + 1).trimmed();
         headers.insert(currentHeader, value);
-        qCDebug(httpLog, "HttpRequest: received header %s: %s", currentHeader.constData(), value.constData());
+        tarselDebug("HttpRequest: received header %s: %s", currentHeader.constData(), value.constData());
     } else if (!line.isEmpty()) {
-        qCDebug(httpLog, "HttpRequest: read additional line of header");
+        tarselDebug("HttpRequest: read additional line of header");
         if (headers.contains(currentHeader)) {
             const QByteArray joined = headers.value(currentHeader) + ' ' + line;
             // The joined copy is kept beside the earlier value: count the copy against
@@ -286,7 +286,7 @@ void HttpRequest::readHeader(QTcpSocket* socket)
 
 void HttpRequest::headersCompleted()
 {
-    qCDebug(httpLog, "HttpRequest: headers completed");
+    tarselDebug("HttpRequest: headers completed");
 
     const QByteArray contentType = headers.value(CONTENT_TYPE);
     const int boundaryAt = contentType.indexOf("boundary=");
@@ -312,14 +312,14 @@ void HttpRequest::headersCompleted()
     }
 
     if (expectedBodySize == 0) {
-        qCDebug(httpLog, "HttpRequest: expect no body");
+        tarselDebug("HttpRequest: expect no body");
         status = complete;
     } else if (boundary.isEmpty() && expectedBodySize + currentSize > maxSize) {
         fail("HttpRequest: expected body is too large");
     } else if (!boundary.isEmpty() && expectedBodySize > maxMultiPartSize) {
         fail("HttpRequest: expected multipart body is too large");
     } else {
-        qCDebug(httpLog, "HttpRequest: expect %lli bytes body", expectedBodySize);
+        tarselDebug("HttpRequest: expect %lli bytes body", expectedBodySize);
         status = waitForBody;
     }
 }
@@ -330,7 +330,7 @@ void HttpRequest::readBody(QTcpSocket* socket)
         readMultipartBody(socket);
         return;
     }
-    qCDebug(httpLog, "HttpRequest: receive body");
+    tarselDebug("HttpRequest: receive body");
     const QByteArray newData = socket->read(expectedBodySize - bodyData.size());
     currentSize += newData.size();
     bodyData.append(newData);
@@ -362,7 +362,7 @@ QFile* HttpRequest::createTempFile()
 
 void HttpRequest::readMultipartBody(QTcpSocket* socket)
 {
-    qCDebug(httpLog, "HttpRequest: receiving multipart body");
+    tarselDebug("HttpRequest: receiving multipart body");
     if (!tempFile) {
         if (!system_main_test_interface)
             system_main_test_interface = new QDBusInterface(SYSTEM_MAIN_SERVICE, SYSTEM_MAIN_PATH,
@@ -389,7 +389,7 @@ void HttpRequest::readMultipartBody(QTcpSocket* socket)
     if (size >= maxMultiPartSize) {
         fail("HttpRequest: received too many multipart bytes");
     } else if (size >= expectedBodySize) {
-        qCDebug(httpLog, "HttpRequest: received whole multipart body");
+        tarselDebug("HttpRequest: received whole multipart body");
         if (!tempFile->flush() || tempFile->error() != QFileDevice::NoError) {
             qCCritical(httpLog, "HttpRequest: Error writing temp file for multipart body");
             status = abort;
@@ -414,7 +414,7 @@ bool HttpRequest::countHeld(qint64 bytes, qint64* held)
 
 void HttpRequest::parseMultiPartFile()
 {
-    qCDebug(httpLog, "HttpRequest: parsing multipart temp file");
+    tarselDebug("HttpRequest: parsing multipart temp file");
     tempFile->seek(0);
     BodyReader reader{tempFile};
     const QByteArray delimiter = "--" + boundary;
@@ -425,7 +425,7 @@ void HttpRequest::parseMultiPartFile()
     bool finished = false;
 
     while (!finished && status != abort) {
-        qCDebug(httpLog, "HttpRequest: reading multpart headers");
+        tarselDebug("HttpRequest: reading multpart headers");
         QByteArray fieldName;
         QByteArray fileName;
         bool headersDone = false;
@@ -438,10 +438,10 @@ void HttpRequest::parseMultiPartFile()
                 if (line.contains("form-data")) {
                     fieldName = quotedAfter(line, " name=");
                     fileName = quotedAfter(line, " filename=");
-                    qCDebug(httpLog, "HttpRequest: multipart field=%s, filename=%s", fieldName.constData(),
+                    tarselDebug("HttpRequest: multipart field=%s, filename=%s", fieldName.constData(),
                             fileName.constData());
                 } else {
-                    qCDebug(httpLog, "HttpRequest: ignoring unsupported content part %s", line.constData());
+                    tarselDebug("HttpRequest: ignoring unsupported content part %s", line.constData());
                 }
             } else if (line.isEmpty()) {
                 headersDone = true;
@@ -456,7 +456,7 @@ void HttpRequest::parseMultiPartFile()
 
         // The data of the part runs up to the next line that starts with the delimiter;
         // only real line starts count, however long a line of the data is.
-        qCDebug(httpLog, "HttpRequest: reading multpart data");
+        tarselDebug("HttpRequest: reading multpart data");
         const bool isFile = !fieldName.isEmpty() && !fileName.isEmpty();
         QByteArray fieldValue;
         QFile* uploadFile = nullptr;
@@ -516,17 +516,17 @@ void HttpRequest::parseMultiPartFile()
             // The line break before the delimiter belongs to the delimiter.
             const int lineBreak = tail.endsWith("\r\n") ? 2 : tail.endsWith('\n') ? 1 : 0;
             if (isFile && uploadFile && !writeFailed) {
-                qCDebug(httpLog, "HttpRequest: finishing writing to uploaded file");
+                tarselDebug("HttpRequest: finishing writing to uploaded file");
                 const qint64 size = uploadFile->size() - lineBreak;
                 if (!uploadFile->resize(size) || !uploadFile->flush()) {
                     qCCritical(httpLog, "HttpRequest: error writing temp file, %s", qPrintable(uploadFile->errorString()));
                 } else {
                     uploadFile->seek(0);
                     parameters.insert(fieldName, fileName);
-                    qCDebug(httpLog, "HttpRequest: set parameter %s=%s", fieldName.constData(), fileName.constData());
+                    tarselDebug("HttpRequest: set parameter %s=%s", fieldName.constData(), fileName.constData());
                     delete uploadedFiles.value(fieldName);
                     uploadedFiles.insert(fieldName, uploadFile);
-                    qCDebug(httpLog, "HttpRequest: uploaded file size is %lli", size);
+                    tarselDebug("HttpRequest: uploaded file size is %lli", size);
                     uploadFile = nullptr;
                 }
             } else if (isFile && !uploadFile && !writeFailed) {
@@ -534,7 +534,7 @@ void HttpRequest::parseMultiPartFile()
             } else if (!fieldName.isEmpty() && !isFile) {
                 fieldValue.chop(lineBreak);
                 parameters.insert(fieldName, fieldValue);
-                qCDebug(httpLog, "HttpRequest: set parameter %s=%s", fieldName.constData(), fieldValue.constData());
+                tarselDebug("HttpRequest: set parameter %s=%s", fieldName.constData(), fieldValue.constData());
             }
             const QByteArray delimiterLine = reader.readLine(MULTIPART_LINE);
             finished = delimiterLine.contains(delimiter + "--") || !countHeld(delimiterLine.size(), &heldBytes);
@@ -547,13 +547,13 @@ void HttpRequest::parseMultiPartFile()
 
     if (tempFile->error() != QFileDevice::NoError)
         qCCritical(httpLog, "HttpRequest: cannot read temp file, %s", qPrintable(tempFile->errorString()));
-    qCDebug(httpLog, "HttpRequest: finished parsing multipart temp file");
+    tarselDebug("HttpRequest: finished parsing multipart temp file");
     tempFile->remove();
 }
 
 void HttpRequest::decodeRequestParams()
 {
-    qCDebug(httpLog, "HttpRequest: extract and decode request parameters");
+    tarselDebug("HttpRequest: extract and decode request parameters");
     QByteArray rawParameters;
     const int questionMark = path.indexOf('?');
     if (questionMark >= 0) {
@@ -588,12 +588,12 @@ void HttpRequest::extractCookies()
     const QByteArray cookieHeader = QByteArrayLiteral("cookie");
     if (!headers.contains(cookieHeader))
         return;
-    qCDebug(httpLog, "HttpRequest: extract cookies");
+    tarselDebug("HttpRequest: extract cookies");
     const QList<QByteArray> values = headers.values(cookieHeader);
     for (const QByteArray& cookieStr : values) {
         const QList<QByteArray> list = HttpCookie::splitCSV(cookieStr);
         for (const QByteArray& part : list) {
-            qCDebug(httpLog, "HttpRequest: found cookie %s", part.constData());
+            tarselDebug("HttpRequest: found cookie %s", part.constData());
             const int posi = part.indexOf('=');
             if (posi > 0)
                 cookies.insert(part.left(posi).trimmed(), part.mid(posi + 1).trimmed());

@@ -18,7 +18,7 @@ HttpRequestHandler::~HttpRequestHandler()
 void HttpRequestHandler::service(HttpRequest& request, HttpResponse& response)
 {
     qCCritical(httpLog, "HttpRequestHandler: you need to override the service() function");
-    qCDebug(httpLog, "HttpRequestHandler: request=%s %s %s", request.getMethod().constData(),
+    tarselDebug("HttpRequestHandler: request=%s %s %s", request.getMethod().constData(),
             request.getPath().constData(), request.getVersion().constData());
     response.setStatus(501, "not implemented");
     response.write("501 not implemented", true);
