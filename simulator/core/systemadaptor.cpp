@@ -57,7 +57,7 @@ int SystemAdaptor::setPassword(const QString& password, int type)
 
 QString SystemAdaptor::osVersion()
 {
-    return QLatin1String(kOsVersion);
+    return m_context.state->value(QStringLiteral("osVersion"), QLatin1String(kOsVersion)).toString();
 }
 
 QString SystemAdaptor::uniqueDeviceId()

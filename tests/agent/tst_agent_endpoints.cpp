@@ -732,7 +732,7 @@ void AgentEndpoints::brightness()
 }
 
 // The screen gone, then the compositor gone: the fixed answers. Then a phone whose facts hold
-// what the usual one does not: a serial number beyond ASCII, an automatic-time state that is
+// what the usual one does not: a serial number and an OS version beyond ASCII, an automatic-time state that is
 // neither on nor off, another active volume role.
 void AgentEndpoints::phoneServicesGone()
 {
@@ -765,6 +765,7 @@ void AgentEndpoints::phoneServicesGone()
     QJsonObject values = QJsonDocument::fromJson(state.readAll()).object();
     values.insert(QStringLiteral("autoSystemTime"), 2);
     values.insert(QStringLiteral("deviceId"), QStringLiteral("Gerät-€"));
+    values.insert(QStringLiteral("osVersion"), QStringLiteral("3.0.0-ß"));
     values.insert(QStringLiteral("volumeActiveRole"), 3);
     state.resize(0);
     state.write(QJsonDocument(values).toJson());
@@ -775,6 +776,7 @@ void AgentEndpoints::phoneServicesGone()
     const HttpAnswer serial = HttpClient::get("/getSerialNumber");
     QCOMPARE(serial.header("Content-Type"), text);
     QCOMPARE(serial.body, QByteArray("Ger\xe4t-?"));
+    QCOMPARE(HttpClient::get("/getOsVersion").body, QByteArray("3.0.0-\xdf"));
 }
 
 QTEST_GUILESS_MAIN(AgentEndpoints)
