@@ -1,4 +1,5 @@
 #include "httpglobal.h"
+#include "logwriter.h"
 
 #include <QByteArray>
 #include <QMutex>
@@ -23,18 +24,15 @@ void writeDebugLine(const char* format, ...)
     va_end(args);
     if (length < 0)
         return;
-    QString line;
     if (length < int(sizeof(buffer))) {
-        line = QString::fromUtf8(buffer, length);
-    } else {
-        QByteArray longer(length + 1, Qt::Uninitialized);
-        va_start(args, format);
-        std::vsnprintf(longer.data(), size_t(longer.size()), format, args);
-        va_end(args);
-        line = QString::fromUtf8(longer.constData(), length);
+        LogWriter::debug(httpLog(), buffer, length);
+        return;
     }
-    const QMessageLogContext context(nullptr, 0, nullptr, httpLog().categoryName());
-    qt_message_output(QtDebugMsg, context, line);
+    QByteArray longer(length + 1, Qt::Uninitialized);
+    va_start(args, format);
+    std::vsnprintf(longer.data(), size_t(longer.size()), format, args);
+    va_end(args);
+    LogWriter::debug(httpLog(), longer.constData(), length);
 }
 
 const char* getHttpServerVersion()

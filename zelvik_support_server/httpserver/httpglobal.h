@@ -18,7 +18,7 @@ typedef qintptr tSocketDescriptor;
 // a filtered-off line costs one flag test and formats nothing.
 Q_DECLARE_LOGGING_CATEGORY(httpLog)
 
-// A printf-style debug line of the server through Qt's message handler, formatted only when the
+// A printf-style debug line of the server through the log writer, formatted only when the
 // category lets it through, and then by the C library into a buffer on the stack (a third of
 // the cost of QString's own printf, which the busiest lines would pay per request).
 #define tarselDebug(...)                                                                                     \

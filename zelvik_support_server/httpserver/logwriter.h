@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+class QLoggingCategory;
+
 namespace tarsel {
 
 // Qt's message handler for a busy process: a line is formatted with the message pattern on the
@@ -20,6 +22,10 @@ public:
     static void install(int fd = 2, std::size_t capacity = 32768);
     // Writes everything queued so far before it returns.
     static void flush();
+    // A debug line of `category` that is already text: straight into the queue when this writer
+    // is installed and the message pattern leaves lines as they are (no message handler, no
+    // QString on the way), through Qt's message handler otherwise.
+    static void debug(const QLoggingCategory& category, const char* text, int length);
 };
 
 } // namespace tarsel

@@ -3,6 +3,7 @@
 #include "agentlog.h"
 #include "connmanobject.h"
 #include "endpointio.h"
+#include "logwriter.h"
 #include "syslogstream.h"
 
 #include <caudiomanager.h>
@@ -588,10 +589,10 @@ void UIMonitor::service(HttpRequest& request, HttpResponse& response)
         line.append(Q_FUNC_INFO).append(' ');
         const int head = line.size();
         appendQuoted(&line, path);
-        qCDebug(lcAgent, "%s", line.constData());
+        tarsel::LogWriter::debug(lcAgent(), line.constData(), line.size());
         line.truncate(head);
         appendLoggableParameters(&line, request);
-        qCDebug(lcAgent, "%s", line.constData());
+        tarsel::LogWriter::debug(lcAgent(), line.constData(), line.size());
     }
 
     // Rows by path, each path's rows in table order; built once (thread-safe static).
