@@ -25,7 +25,6 @@ private slots:
     void init();
     void cleanup();
     void keptConnectionClosesAfterReadTimeout();
-    void handlerIsReusedAfterDisconnect();
     void descriptorThatCannotBeAdopted();
 
 private:
@@ -85,23 +84,6 @@ void TestHttpConnectionHandler::keptConnectionClosesAfterReadTimeout()
     QVERIFY(closed);
     QVERIFY(timer.elapsed() > 1000);
     QTRY_VERIFY(!handler->isBusy());
-}
-
-void TestHttpConnectionHandler::handlerIsReusedAfterDisconnect()
-{
-    QVERIFY(client->send("GET /fixed HTTP/1.1\r\n\r\n"));
-    QCOMPARE(client->receiveResponse(), QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"));
-    client->close();
-    QTRY_VERIFY(!handler->isBusy());
-    for (int i = 0; i < 3; ++i) {
-        std::unique_ptr<RawClient> next(connectClient());
-        QVERIFY(next->send("GET /fixed HTTP/1.0\r\n\r\n"));
-        bool closed = false;
-        QCOMPARE(next->receiveUntilClosed(3000, &closed),
-                 QByteArray("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 5\r\n\r\nhello"));
-        QVERIFY(closed);
-        QTRY_VERIFY(!handler->isBusy());
-    }
 }
 
 void TestHttpConnectionHandler::descriptorThatCannotBeAdopted()

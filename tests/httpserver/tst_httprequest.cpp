@@ -18,14 +18,8 @@ class TestHttpRequest : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void parse_data();
-    void parse();
-    void headers();
     void bodyTooLargeAbortsBeforeBody();
     void lineNeverReadPastLimit();
-    void urlDecode_data();
-    void urlDecode();
-    void cookies();
     void multipart_data();
     void multipart();
     void multipartSizeLimit_data();
@@ -83,105 +77,6 @@ QStringList TestHttpRequest::tempFiles() const
     return QDir(HttpRequest::tempDirectory()).entryList(QDir::Files | QDir::Hidden);
 }
 
-void TestHttpRequest::parse_data()
-{
-    QTest::addColumn<QByteArray>("input");
-    QTest::addColumn<HttpRequest::RequestStatus>("status");
-    QTest::addColumn<QByteArray>("summary");
-    QTest::addColumn<QByteArray>("warning");
-
-    const auto complete = HttpRequest::complete;
-    const auto abort = HttpRequest::abort;
-    QTest::newRow("query") << QByteArray("GET /a?x=1&y=%41+b HTTP/1.1\r\n\r\n") << complete
-                           << QByteArray("GET /a HTTP/1.1 x=1 y=A b") << QByteArray();
-    QTest::newRow("decoded path") << QByteArray("GET /a%20b+c HTTP/1.1\r\n\r\n") << complete
-                                  << QByteArray("GET /a b c HTTP/1.1") << QByteArray();
-    QTest::newRow("HTTP/1.0") << QByteArray("POST / HTTP/1.0\r\n\r\n") << complete << QByteArray("POST / HTTP/1.0")
-                              << QByteArray();
-    QTest::newRow("empty lines before request") << QByteArray("\r\n\r\nGET / HTTP/1.1\r\n\r\n") << complete
-                                                << QByteArray("GET / HTTP/1.1") << QByteArray();
-    QTest::newRow("two spaces") << QByteArray("GET  / HTTP/1.1\r\n\r\n") << abort << QByteArray()
-                                << QByteArray("HttpRequest: received broken HTTP request, invalid first line");
-    QTest::newRow("no version") << QByteArray("GET /\r\n\r\n") << abort << QByteArray()
-                                << QByteArray("HttpRequest: received broken HTTP request, invalid first line");
-    QTest::newRow("lower-case version") << QByteArray("GET / http/1.1\r\n\r\n") << abort << QByteArray()
-                                        << QByteArray("HttpRequest: received broken HTTP request, invalid first line");
-    QTest::newRow("form body") << QByteArray("POST /f?q=1 HTTP/1.1\r\nContent-Length: 7\r\n\r\na=1&b=2") << complete
-                               << QByteArray("POST /f HTTP/1.1 a=1 b=2 q=1 body=a=1&b=2") << QByteArray();
-    QTest::newRow("urlencoded body") << QByteArray("POST / HTTP/1.1\r\nContent-Type: application/x-www-form-urlencoded; "
-                                                   "charset=x\r\nContent-Length: 3\r\n\r\na=1")
-                                     << complete << QByteArray("POST / HTTP/1.1 a=1 body=a=1") << QByteArray();
-    QTest::newRow("text body") << QByteArray("POST / HTTP/1.1\r\nContent-Type: text/plain\r\nContent-Length: 3\r\n\r\na=1")
-                               << complete << QByteArray("POST / HTTP/1.1 body=a=1") << QByteArray();
-    QTest::newRow("parameter pieces") << QByteArray("GET /?&a&=v&%3D=%3d&b= x HTTP/1.1\r\n\r\n") << abort << QByteArray()
-                                      << QByteArray("HttpRequest: received broken HTTP request, invalid first line");
-    QTest::newRow("parameter forms") << QByteArray("GET /?&a&=v&%3D=%3d&b=+x+ HTTP/1.1\r\n\r\n") << complete
-                                     << QByteArray("GET / HTTP/1.1 =v === a= b= x ") << QByteArray();
-    // Refusals that reach the client (transfer-encoding, floods, overlong lines, bare line feeds)
-    // are rows of the wire table in tst_httpserver.
-    QTest::newRow("duplicate equal lengths") << QByteArray("POST / HTTP/1.1\r\nContent-Length: 2\r\ncontent-length: 02\r\n\r\nab")
-                                             << complete << QByteArray("POST / HTTP/1.1 ab= body=ab") << QByteArray();
-    const QByteArray invalidLength("HttpRequest: received invalid content-length");
-    const char* badLengths[] = {"+5", "-1", "0x10", "5 5", "1e3", "2147483648", "99999999999999999999", "", "5\x01"};
-    for (const char* length : badLengths)
-        QTest::newRow(qPrintable(QString("content-length '%1'").arg(length)))
-            << QByteArray("POST / HTTP/1.1\r\nContent-Length: ") + length + "\r\n\r\nabcde" << abort << QByteArray()
-            << invalidLength;
-    QTest::newRow("different lengths") << QByteArray("POST / HTTP/1.1\r\nContent-Length: 2\r\nContent-Length: 3\r\n\r\nabc")
-                                       << abort << QByteArray() << invalidLength;
-    QTest::newRow("largest int length") << QByteArray("POST / HTTP/1.1\r\nContent-Length: 2147483647\r\n\r\nabc") << abort
-                                        << QByteArray() << QByteArray("HttpRequest: expected body is too large");
-    QTest::newRow("bare line feed joins lines") << QByteArray("GET / HTTP/1.1\nHost: x\r\n\r\n") << abort << QByteArray()
-                                                << QByteArray("HttpRequest: received broken HTTP request, invalid first line");
-    QTest::newRow("continuation flood") << QByteArray("GET / HTTP/1.1\r\nX: y\r\n") + QByteArray(" z\r\n").repeated(1000) + "\r\n"
-                                        << abort << QByteArray() << QByteArray("HttpRequest: received too many bytes");
-    QTest::newRow("empty line flood") << QByteArray("\r\n").repeated(9000) << abort << QByteArray()
-                                      << QByteArray("HttpRequest: received too many bytes");
-    const char withNul[] = "GET /\0x HTTP/1.1\r\nA\0: b\r\n\r\n";
-    QTest::newRow("NUL bytes") << QByteArray(withNul, sizeof(withNul) - 1) << complete
-                               << QByteArray("GET /\0x HTTP/1.1", 16) << QByteArray();
-}
-
-void TestHttpRequest::parse()
-{
-    QFETCH(QByteArray, input);
-    QFETCH(HttpRequest::RequestStatus, status);
-    QFETCH(QByteArray, summary);
-    QFETCH(QByteArray, warning);
-
-    for (int step : {input.size(), 1, 7}) {
-        if (!warning.isEmpty())
-            QTest::ignoreMessage(QtWarningMsg, warning.constData());
-        Fed fed = feed(input, step);
-        const HttpRequest& request = *fed.request;
-        QCOMPARE(request.getStatus(), status);
-        if (status != HttpRequest::complete)
-            continue;
-        QByteArray text = request.getMethod() + ' ' + request.getPath() + ' ' + request.getVersion();
-        const QMultiMap<QByteArray, QByteArray> parameters = request.getParameterMap();
-        for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it)
-            text += ' ' + it.key() + '=' + it.value();
-        if (!request.getBody().isEmpty())
-            text += " body=" + request.getBody();
-        QCOMPARE(text, summary);
-        QCOMPARE(fed.leftOver, 0);
-    }
-}
-
-void TestHttpRequest::headers()
-{
-    Fed fed = feed("GET / HTTP/1.1\r\nFoo:   bar  \r\n baz\r\nX-Empty:\r\nMulti: 1\r\nmulti: 2\r\n\r\n", 5);
-    const HttpRequest& request = *fed.request;
-    QCOMPARE(request.getStatus(), HttpRequest::complete);
-    for (const char* name : {"Foo", "foo", "FOO"})
-        QCOMPARE(request.getHeader(name), QByteArray("bar baz"));
-    QCOMPARE(request.getHeaders("foo"), (QList<QByteArray>{"bar baz", "bar"}));
-    QCOMPARE(request.getHeaders("Multi"), (QList<QByteArray>{"2", "1"}));
-    QVERIFY(request.getHeaderMap().contains("x-empty"));
-    QCOMPARE(request.getHeader("absent"), QByteArray());
-    QCOMPARE(request.getParameter("absent"), QByteArray());
-}
-
 void TestHttpRequest::bodyTooLargeAbortsBeforeBody()
 {
     const QByteArray head = "POST / HTTP/1.1\r\nContent-Length: 100\r\n\r\n";
@@ -202,39 +97,6 @@ void TestHttpRequest::lineNeverReadPastLimit()
     Fed fed = feed(input, input.size(), 100);
     QCOMPARE(fed.request->getStatus(), HttpRequest::abort);
     QCOMPARE(fed.leftOver, input.size() - 101);
-}
-
-void TestHttpRequest::urlDecode_data()
-{
-    QTest::addColumn<QByteArray>("source");
-    QTest::addColumn<QByteArray>("decoded");
-    QTest::newRow("plus") << QByteArray("a+b") << QByteArray("a b");
-    QTest::newRow("encoded plus") << QByteArray("%2B") << QByteArray("+");
-    QTest::newRow("not hex") << QByteArray("%zz%4") << QByteArray("%zz%4");
-    QTest::newRow("percent at end") << QByteArray("a%") << QByteArray("a%");
-    QTest::newRow("encoded percent stays") << QByteArray("%2541") << QByteArray("%41");
-    QTest::newRow("space is not a digit") << QByteArray("%+1") << QByteArray("% 1");
-    QTest::newRow("sign is not a digit") << QByteArray("%-1") << QByteArray("%-1");
-    QTest::newRow("binary") << QByteArray("%00%ff%FF") << QByteArray("\0\xff\xff", 3);
-}
-
-void TestHttpRequest::urlDecode()
-{
-    QFETCH(QByteArray, source);
-    QFETCH(QByteArray, decoded);
-    QCOMPARE(HttpRequest::urlDecode(source), decoded);
-}
-
-void TestHttpRequest::cookies()
-{
-    Fed fed = feed("GET / HTTP/1.1\r\nCookie: a=1; b=\"x;y\"; c\r\nCookie: a=2\r\n\r\n", 64);
-    HttpRequest& request = *fed.request;
-    QCOMPARE(request.getStatus(), HttpRequest::complete);
-    QCOMPARE(request.getCookieMap().size(), 3);
-    QCOMPARE(request.getCookie("b"), QByteArray("x;y"));
-    QCOMPARE(request.getCookie("c"), QByteArray(""));
-    QVERIFY(request.getCookie("a") == "1" || request.getCookie("a") == "2");
-    QVERIFY(request.getHeader("cookie").isEmpty());
 }
 
 static QByteArray multipartRequest(const QByteArray& body, const QByteArray& contentType = "multipart/form-data; boundary=XyZ")
