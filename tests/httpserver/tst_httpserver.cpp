@@ -173,6 +173,7 @@ void TestHttpServer::wire_data()
     // Conversations
     row("two requests in one segment", "GET /fixed HTTP/1.1\r\n\r\nGET /chunks HTTP/1.1\r\n\r\n", HELLO + chunks, false);
     row("HTTP/1.0", "GET /fixed HTTP/1.0\r\n\r\n", helloClose, true);
+    row("kept connection idle past the read timeout", "GET /fixed HTTP/1.1\r\n\r\n", HELLO, true);
     row("Connection close", "GET /chunks HTTP/1.1\r\nConnection: CLOSE\r\n\r\n",
         "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\npart1part2end", true);
     row("no pipelining past close", "GET /fixed HTTP/1.1\r\nConnection: close\r\n\r\nGET /fixed HTTP/1.1\r\n\r\n",
