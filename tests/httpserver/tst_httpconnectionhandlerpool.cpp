@@ -6,15 +6,9 @@
 #include "rawclient.h"
 #include "testrequesthandler.h"
 
-#include <QMutex>
-#include <QProcess>
-#include <QSettings>
-#include <QSignalSpy>
 #include <QSslKey>
 #include <QSslSocket>
 #include <QTcpServer>
-#include <QTemporaryDir>
-#include <QElapsedTimer>
 #include <QtTest>
 
 #include <memory>

@@ -1,10 +1,7 @@
 #include "httprequest.h"
 #include "rawclient.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -112,70 +109,43 @@ void TestHttpRequest::multipart_data()
     QTest::addColumn<QByteArrayList>("parameters");
     QTest::addColumn<QByteArrayList>("files");
     QTest::addColumn<QByteArray>("warning");
-
-    const auto complete = HttpRequest::complete;
+    // Parameters and files ("name=content") the parsed request has; a warning makes it an abort.
+    auto row = [](const char* name, const QByteArray& body, const QByteArrayList& parameters, const QByteArrayList& files = {},
+                  const char* warning = "", const QByteArray& type = "multipart/form-data; boundary=XyZ") {
+        const bool aborts = QByteArray(warning).contains("too many bytes");
+        QTest::newRow(name) << (body.startsWith("POST") ? body : multipartRequest(body, type))
+                            << (aborts ? HttpRequest::abort : HttpRequest::complete) << parameters << files << QByteArray(warning);
+    };
     const QByteArray text = "--XyZ\r\nContent-Disposition: form-data; name=\"t\"\r\n\r\nhello\r\n";
     const QByteArray binary("\r\n\0\xff--XyZ no\r\n-", 15);
     const QByteArray file = "--XyZ\r\nContent-Disposition: form-data; name=\"file\"; filename=\"f.bin\"\r\n"
                             "Content-Type: application/octet-stream\r\n\r\n" + binary + "\r\n";
-    QTest::newRow("text and file") << multipartRequest(text + file + "--XyZ--\r\n") << complete
-                                   << QByteArrayList{"file=f.bin", "t=hello"} << QByteArrayList{"file=" + binary}
-                                   << QByteArray();
-    QTest::newRow("quoted boundary") << multipartRequest(text + "--XyZ--\r\n", "multipart/form-data; boundary=\"XyZ\"")
-                                     << complete << QByteArrayList{"t=hello"} << QByteArrayList{} << QByteArray();
-    QTest::newRow("file without data") << multipartRequest("--XyZ\r\nContent-Disposition: form-data; name=\"f\"; "
-                                                           "filename=\"e\"\r\n\r\n--XyZ--\r\n")
-                                       << complete << QByteArrayList{} << QByteArrayList{}
-                                       << QByteArray("HttpRequest: format error, unexpected end of file data");
-    QTest::newRow("empty file") << multipartRequest("--XyZ\r\nContent-Disposition: form-data; name=\"f\"; "
-                                                    "filename=\"e\"\r\n\r\n\r\n--XyZ--\r\n")
-                                << complete << QByteArrayList{"f=e"} << QByteArrayList{"f="} << QByteArray();
-    QTest::newRow("missing final boundary") << multipartRequest(text + file) << complete << QByteArrayList{"t=hello"}
-                                            << QByteArrayList{} << QByteArray();
-    QTest::newRow("no boundary at all") << multipartRequest("just some bytes\r\n\r\nmore") << complete << QByteArrayList{}
-                                        << QByteArrayList{} << QByteArray();
-    QTest::newRow("wrong boundary") << multipartRequest(text + file, "multipart/form-data; boundary=Other") << complete
-                                    << QByteArrayList{} << QByteArrayList{} << QByteArray();
-    QTest::newRow("repeated boundaries") << multipartRequest("--XyZ\r\n--XyZ\r\n--XyZ\r\n" + text.mid(7) + "--XyZ\r\n--XyZ--\r\n")
-                                         << complete << QByteArrayList{"t=hello"} << QByteArrayList{} << QByteArray();
-    QTest::newRow("line feed only") << multipartRequest("--XyZ\nContent-Disposition: form-data; name=\"t\"\n\nv\n--XyZ--")
-                                    << complete << QByteArrayList{"t=v"} << QByteArrayList{} << QByteArray();
-    QTest::newRow("field value ends in line feed") << multipartRequest("--XyZ\r\nContent-Disposition: form-data; name=\"t\"\r\n\r\n"
-                                                                       "ab\n--XyZ--\r\n")
-                                                   << complete << QByteArrayList{"t=ab"} << QByteArrayList{} << QByteArray();
-    QTest::newRow("two files same field") << multipartRequest(file + file + "--XyZ--\r\n") << complete
-                                          << QByteArrayList{"file=f.bin", "file=f.bin"} << QByteArrayList{"file=" + binary}
-                                          << QByteArray();
-    QTest::newRow("part without name dropped") << multipartRequest("--XyZ\r\nContent-Disposition: form-data\r\n\r\nxx\r\n" + text
-                                                                   + "--XyZ--")
-                                               << complete << QByteArrayList{"t=hello"} << QByteArrayList{} << QByteArray();
-    QTest::newRow("unsupported disposition") << multipartRequest("--XyZ\r\nContent-Disposition: attachment; name=\"a\"\r\n\r\n"
-                                                                 "x\r\n--XyZ--")
-                                             << complete << QByteArrayList{} << QByteArrayList{} << QByteArray();
+    const QByteArray named = "--XyZ\r\nContent-Disposition: form-data; name=";
+    row("text and file", text + file + "--XyZ--\r\n", {"file=f.bin", "t=hello"}, {"file=" + binary});
+    row("quoted boundary", text + "--XyZ--\r\n", {"t=hello"}, {}, "", "multipart/form-data; boundary=\"XyZ\"");
+    row("file without data", named + "\"f\"; filename=\"e\"\r\n\r\n--XyZ--\r\n", {}, {},
+        "HttpRequest: format error, unexpected end of file data");
+    row("empty file", named + "\"f\"; filename=\"e\"\r\n\r\n\r\n--XyZ--\r\n", {"f=e"}, {"f="});
+    row("missing final boundary", text + file, {"t=hello"});
+    row("no boundary at all", "just some bytes\r\n\r\nmore", {});
+    row("wrong boundary", text + file, {}, {}, "", "multipart/form-data; boundary=Other");
+    row("repeated boundaries", "--XyZ\r\n--XyZ\r\n--XyZ\r\n" + text.mid(7) + "--XyZ\r\n--XyZ--\r\n", {"t=hello"});
+    row("line feed only", "--XyZ\nContent-Disposition: form-data; name=\"t\"\n\nv\n--XyZ--", {"t=v"});
+    row("field value ends in line feed", named + "\"t\"\r\n\r\nab\n--XyZ--\r\n", {"t=ab"});
+    row("two files same field", file + file + "--XyZ--\r\n", {"file=f.bin", "file=f.bin"}, {"file=" + binary});
+    row("part without name dropped", "--XyZ\r\nContent-Disposition: form-data\r\n\r\nxx\r\n" + text + "--XyZ--", {"t=hello"});
+    row("unsupported disposition", "--XyZ\r\nContent-Disposition: attachment; name=\"a\"\r\n\r\nx\r\n--XyZ--", {});
     // A line longer than 64 KiB whose second 64 KiB piece starts like a delimiter.
     const QByteArray longLine = QByteArray(65536, 'L') + "--XyZ--" + QByteArray(70000, 'M');
-    QTest::newRow("long line") << multipartRequest("--XyZ\r\nContent-Disposition: form-data; name=\"f\"; filename=\"l\"\r\n\r\n"
-                                                   + longLine + "\r\n--XyZ--\r\n")
-                               << complete << QByteArrayList{"f=l"} << QByteArrayList{"f=" + longLine} << QByteArray();
+    row("long line", named + "\"f\"; filename=\"l\"\r\n\r\n" + longLine + "\r\n--XyZ--\r\n", {"f=l"}, {"f=" + longLine});
     // Part headers are held in memory too: they count against the request size limit.
-    QTest::newRow("huge header line") << multipartRequest("--XyZ\r\nX: " + QByteArray(200000, 'h') + "\r\n" + text.mid(7)
-                                                          + "--XyZ--")
-                                      << HttpRequest::abort << QByteArrayList{} << QByteArrayList{}
-                                      << QByteArray("HttpRequest: received too many bytes");
-    QTest::newRow("long field name") << multipartRequest("--XyZ\r\nContent-Disposition: form-data; name=\""
-                                                         + QByteArray(20000, 'n') + "\"\r\n\r\nv\r\n--XyZ--")
-                                     << HttpRequest::abort << QByteArrayList{} << QByteArrayList{}
-                                     << QByteArray("HttpRequest: received too many bytes");
+    const char* tooMany = "HttpRequest: received too many bytes";
+    row("huge header line", "--XyZ\r\nX: " + QByteArray(200000, 'h') + "\r\n" + text.mid(7) + "--XyZ--", {}, {}, tooMany);
+    row("long field name", named + '"' + QByteArray(20000, 'n') + "\"\r\n\r\nv\r\n--XyZ--", {}, {}, tooMany);
+    row("form field over the request limit", named + "\"t\"\r\n\r\n" + QByteArray(20000, 'v') + "\r\n--XyZ--", {}, {}, tooMany);
     // The most parts a request may have; one more is refused.
-    QTest::newRow("256 parts") << multipartRequest(QByteArray("--XyZ\r\n\r\nd\r\n").repeated(255) + text + "--XyZ--")
-                               << complete << QByteArrayList{"t=hello"} << QByteArrayList{} << QByteArray();
-
-    QTest::newRow("form field over the request limit") << multipartRequest("--XyZ\r\nContent-Disposition: form-data; name=\"t\"\r\n\r\n"
-                                                                           + QByteArray(20000, 'v') + "\r\n--XyZ--")
-                                                       << HttpRequest::abort << QByteArrayList{} << QByteArrayList{}
-                                                       << QByteArray("HttpRequest: received too many bytes");
-    QTest::newRow("no content-length") << QByteArray("POST / HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=b\r\n\r\n")
-                                       << complete << QByteArrayList{} << QByteArrayList{} << QByteArray();
+    row("256 parts", QByteArray("--XyZ\r\n\r\nd\r\n").repeated(255) + text + "--XyZ--", {"t=hello"});
+    row("no content-length", "POST / HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=b\r\n\r\n", {});
 }
 
 void TestHttpRequest::multipart()

@@ -4,14 +4,7 @@
 #include "rawclient.h"
 #include "testrequesthandler.h"
 
-#include <QCryptographicHash>
 #include <QDBusConnection>
-#include <QDir>
-#include <QProcess>
-#include <QRandomGenerator>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QElapsedTimer>
 #include <QtTest>
 
 #include <memory>

@@ -3,11 +3,7 @@
 
 #include "proxyserver.h"
 
-#include <QCryptographicHash>
 #include <QHostAddress>
-#include <QProcess>
-#include <QRandomGenerator>
-#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>

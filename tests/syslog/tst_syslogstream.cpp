@@ -8,13 +8,7 @@
 #include "httprequesthandler.h"
 #include "httpresponse.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QMutex>
-#include <QSettings>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "waituntil.h"
