@@ -16,8 +16,6 @@ private slots:
     void cleanup();
     void bytesOnTheWire_data();
     void bytesOnTheWire();
-    void statusAfterHeadersIsIgnored();
-    void redirect();
     void largeBodyReachesSlowClient();
     void vanishedClient();
 
@@ -43,8 +41,8 @@ void TestHttpResponse::cleanup()
 
 void TestHttpResponse::bytesOnTheWire_data()
 {
-    // headers: "Name=Value"; parts: every part but the last is written without lastPart, the
-    // last one with lastPart.
+    // What the wire table of tst_httpserver cannot show with its handler. headers: "Name=Value";
+    // parts: every part but the last is written without lastPart, the last one with lastPart.
     QTest::addColumn<QByteArrayList>("headers");
     QTest::addColumn<QByteArrayList>("parts");
     QTest::addColumn<QByteArray>("expected");
@@ -53,11 +51,8 @@ void TestHttpResponse::bytesOnTheWire_data()
     };
     const QByteArray chunked = "Transfer-Encoding: chunked\r\n\r\n";
     row("empty last part", {}, {""}, "Content-Length: 0\r\n\r\n");
-    row("one part", {"Content-Type=text/plain"}, {"abc"}, "Content-Length: 3\r\nContent-Type: text/plain\r\n\r\nabc");
     row("content length replaced", {"Content-Length=99"}, {"ab"}, "Content-Length: 2\r\n\r\nab");
     row("chunked", {}, {"abcdefghijklmnopqrstuvwxyz", ""}, chunked + "1a\r\nabcdefghijklmnopqrstuvwxyz\r\n0\r\n\r\n");
-    row("chunked with data in last part", {}, {"a", "", "bc"}, chunked + "1\r\na\r\n2\r\nbc\r\n0\r\n\r\n");
-    row("Connection close is raw", {"Connection=close"}, {"a", "b"}, "Connection: close\r\n\r\nab");
     row("connection Close is raw", {"connection=Close"}, {"a", "b"}, "connection: Close\r\n\r\nab");
     row("Connection keep-alive is chunked", {"Connection=keep-alive"}, {"a", ""},
         "Connection: keep-alive\r\n" + chunked + "1\r\na\r\n0\r\n\r\n");
@@ -85,28 +80,6 @@ void TestHttpResponse::bytesOnTheWire()
     }
     QVERIFY(response.hasSentLastPart());
     QCOMPARE(client->receive(expected.size() + 1, 100), expected);
-}
-
-void TestHttpResponse::statusAfterHeadersIsIgnored()
-{
-    HttpResponse response(socket);
-    response.setStatus(404, "Not Found");
-    QCOMPARE(response.getStatusCode(), 404);
-    response.write("a");
-    response.setStatus(500, "Oops");
-    QCOMPARE(response.getStatusCode(), 404);
-    response.write("", true);
-    QCOMPARE(client->receive(1000, 100),
-             QByteArray("HTTP/1.1 404 Not Found\r\nTransfer-Encoding: chunked\r\n\r\n1\r\na\r\n0\r\n\r\n"));
-}
-
-void TestHttpResponse::redirect()
-{
-    HttpResponse response(socket);
-    response.redirect("/elsewhere");
-    QVERIFY(response.hasSentLastPart());
-    QCOMPARE(client->receive(1000, 100),
-             QByteArray("HTTP/1.1 303 See Other\r\nContent-Length: 8\r\nLocation: /elsewhere\r\n\r\nRedirect"));
 }
 
 // The socket's buffer stays small while the client reads slowly, and every byte arrives.
