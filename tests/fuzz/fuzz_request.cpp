@@ -2,16 +2,12 @@
 // connected socket, in pieces whose size the first input byte chooses.
 #include "httprequest.h"
 
-#include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <cstdint>
-#include <cstdlib>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,7 +38,7 @@ struct Environment
 
 bool finished(const tarsel::HttpRequest& request)
 {
-    return request.getStatus() == tarsel::HttpRequest::complete || request.getStatus() == tarsel::HttpRequest::abort;
+    return request.getStatus() >= tarsel::HttpRequest::complete;
 }
 
 } // namespace
