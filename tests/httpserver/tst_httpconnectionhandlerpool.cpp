@@ -1,6 +1,5 @@
 #include "curlclient.h"
 #include "httpconnectionhandler.h"
-#include "httpconnectionhandlerpool.h"
 #include "httpglobal.h"
 #include "httplistener.h"
 #include "rawclient.h"
@@ -22,7 +21,6 @@
 #include <unistd.h>
 
 using tarsel::HttpConnectionHandler;
-using tarsel::HttpConnectionHandlerPool;
 using tarsel::HttpListener;
 using tarsel::tSocketDescriptor;
 
@@ -79,8 +77,6 @@ private slots:
     void connectBurstPastDescriptorLimit();
     void idleHandlersTrimmed();
     void descriptorThatCannotBeAdopted();
-    void secondConnectionGetsSecondHandler();
-    void closeThenListen();
     void portAlreadyTaken();
     void tls();
     void tlsNeedsBothFiles();
@@ -170,8 +166,6 @@ void TestHttpConnectionHandlerPool::noHandlersAtAll()
         QCOMPARE(client.receiveUntilClosed(15000, &closed), TOO_MANY);
         QVERIFY(closed);
     }
-    HttpConnectionHandlerPool pool(settings, &requestHandler);
-    QCOMPARE(pool.getConnectionHandler(), nullptr);
 }
 
 // Past the descriptor limit accept() fails, and QTcpServer stops accepting after such an error
@@ -269,43 +263,6 @@ void TestHttpConnectionHandlerPool::descriptorThatCannotBeAdopted()
     std::unique_ptr<RawClient> owner(client);
     QVERIFY(client->send("GET /fixed HTTP/1.1\r\n\r\n"));
     QCOMPARE(client->receiveResponse(), HELLO);
-}
-
-void TestHttpConnectionHandlerPool::secondConnectionGetsSecondHandler()
-{
-    HttpListener listener(settings, &requestHandler);
-    auto handlers = [] { return linesMatching("handle new connection"); };
-    auto first = served(listener.serverPort());
-    auto second = served(listener.serverPort());
-    QVERIFY(first && second);
-    QCOMPARE(handlers().size(), 2);
-    QVERIFY(handlers()[0] != handlers()[1]);
-    const QString firstHandler = handlers()[0];
-    first.reset();
-    QTRY_COMPARE(linesMatching("disconnected\\(\\)").size(), 1);
-    auto third = served(listener.serverPort());
-    QVERIFY(third);
-    QCOMPARE(handlers().size(), 3);
-    QCOMPARE(handlers()[2], firstHandler);
-}
-
-void TestHttpConnectionHandlerPool::closeThenListen()
-{
-    HttpListener listener(settings, &requestHandler);
-    auto client = served(listener.serverPort());
-    QVERIFY(client);
-    const quint16 port = listener.serverPort();
-    listener.close();
-    QVERIFY(!listener.isListening());
-    QCOMPARE(linesMatching("^HttpListener: closed$").size(), 1);
-    QCOMPARE(linesMatching("^HttpConnectionHandlerPool \\(0x[0-9a-f]+\\): destroyed$").size(), 1);
-    bool closed = false;
-    client->receiveUntilClosed(2000, &closed);
-    QVERIFY(closed);
-    settings->setValue("port", port);
-    listener.listen();
-    QVERIFY(listener.isListening());
-    QVERIFY(served(port));
 }
 
 void TestHttpConnectionHandlerPool::portAlreadyTaken()
