@@ -33,12 +33,9 @@ void captureMessage(QtMsgType type, const QMessageLogContext& context, const QSt
     previousHandler(type, context, message);
 }
 
-int countLines(const QString& text)
+int countLines(const QString& pattern)
 {
-    int n = 0;
-    for (const QString& line : capturedLog)
-        n += line.contains(text) ? 1 : 0;
-    return n;
+    return capturedLog.filter(QRegularExpression(pattern)).size();
 }
 
 QByteArray randomBytes(int size)
@@ -93,7 +90,6 @@ private slots:
     void slowReaderDoesNotStallOtherSession();
     void targetUnreachableClosesClient_data();
     void targetUnreachableClosesClient();
-    void idsKeepGrowing();
 
 private:
     Session open(int receiveBuffer = 0);
@@ -148,7 +144,8 @@ Session TestProxyServer::open(int receiveBuffer)
     } else {
         s.client->connectToHost(QHostAddress::LocalHost, RELAY_PORT);
     }
-    const QString started = QStringLiteral("OnTaskStartOk: %1").arg(nextId);
+    // Ids in order from 0, one per accepted connection, never reused.
+    const QString started = QStringLiteral("OnTaskStartOk: %1$").arg(nextId);
     if (waitUntil([&] { return target.hasPendingConnections() && countLines(started) == 1; })) {
         s.target.reset(target.nextPendingConnection());
         s.target->setParent(nullptr);
@@ -251,7 +248,7 @@ void TestProxyServer::clientBytesBeforeTargetAcceptsArrive()
     std::unique_ptr<QTcpSocket> accepted(target.nextPendingConnection());
     accepted->setParent(nullptr);
     QCOMPARE(readExactly(accepted.get(), 15), QByteArray("SSH-2.0-early\r\n"));
-    QCOMPARE(countLines(QStringLiteral("OnTaskStartOk: %1").arg(nextId)), 1);
+    QCOMPARE(countLines(QStringLiteral("OnTaskStartOk: %1$").arg(nextId)), 1);
     ++nextId;
 }
 
@@ -293,7 +290,7 @@ void TestProxyServer::targetUnreachableClosesClient()
         }
         bool gone;
     } address(addressGone);
-    const QString errorLine = QStringLiteral("to svr: 127.0.0.1:22: ");
+    const QString errorLine = QStringLiteral("to svr: 127\\.0\\.0\\.1:22: ");
     const int errorsBefore = countLines(errorLine);
     QTcpSocket client;
     QSignalSpy connected(&client, &QTcpSocket::connected);
@@ -303,31 +300,8 @@ void TestProxyServer::targetUnreachableClosesClient()
     QCOMPARE(countLines(errorLine), errorsBefore + 1);
     // Failed within the task's constructor or later: either way the task is gone at once.
     QCOMPARE(proxy->taskCount(), 0);
-    QCOMPARE(countLines(QStringLiteral("OnTaskStartOk: %1").arg(nextId)), 0);
+    QCOMPARE(countLines(QStringLiteral("OnTaskStartOk: %1$").arg(nextId)), 0);
     ++nextId;
-}
-
-void TestProxyServer::idsKeepGrowing()
-{
-    // One id per accepted connection, in order from 0, never reused after a session ended.
-    for (int i = 0; i < 3; ++i) {
-        Session s = open();
-        QVERIFY(s.target);
-        s.client->close();
-        QVERIFY(isClosed(s.target.get()));
-    }
-    QList<int> ids;
-    const QString prefix = QStringLiteral("OnTaskStartOk: ");
-    for (const QString& line : capturedLog) {
-        const int at = line.indexOf(prefix);
-        if (at >= 0)
-            ids << line.mid(at + prefix.size()).toInt();
-    }
-    QVERIFY(ids.size() >= 3);
-    QCOMPARE(ids.first(), 0);
-    for (int i = 1; i < ids.size(); ++i)
-        QVERIFY(ids.at(i) > ids.at(i - 1));
-    QCOMPARE(ids.last(), nextId - 1);
 }
 
 QTEST_GUILESS_MAIN(TestProxyServer)
