@@ -6,7 +6,6 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QMap>
-#include <QThread>
 
 #include <stdexcept>
 
@@ -38,9 +37,6 @@ void TestRequestHandler::service(HttpRequest& request, HttpResponse& response)
         const QMultiMap<QByteArray, QByteArray> headers = request.getHeaderMap();
         for (auto it = headers.constBegin(); it != headers.constEnd(); ++it)
             text += "header " + it.key() + '=' + it.value() + '\n';
-        const QMap<QByteArray, QByteArray> cookies = request.getCookieMap();
-        for (auto it = cookies.constBegin(); it != cookies.constEnd(); ++it)
-            text += "cookie " + it.key() + '=' + it.value() + '\n';
         text += "body " + request.getBody();
         response.setHeader("Content-Type", "text/plain");
         response.write(text, true);
@@ -65,7 +61,6 @@ void TestRequestHandler::service(HttpRequest& request, HttpResponse& response)
             QFile* file = request.getUploadedFile(name);
             if (!file)
                 continue;
-            uploads.fetchAndAddRelaxed(1);
             QCryptographicHash hash(QCryptographicHash::Sha256);
             hash.addData(file);
             text += name + ' ' + QByteArray::number(file->size()) + ' ' + hash.result().toHex() + '\n';
@@ -73,9 +68,6 @@ void TestRequestHandler::service(HttpRequest& request, HttpResponse& response)
         response.write(text, true);
     } else if (path == "/big") {
         response.write(pattern(request.getParameter("n").toInt()), true);
-    } else if (path == "/wait") {
-        QThread::msleep(request.getParameter("ms").toULong());
-        response.write("waited", true);
     } else {
         tarsel::HttpRequestHandler::service(request, response);
     }

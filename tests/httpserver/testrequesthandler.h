@@ -5,7 +5,7 @@
 #include <QAtomicInteger>
 
 // Answers by path, so one handler serves every server test:
-//   /echo      method, raw path, version, parameters, headers, cookies and body as text lines
+//   /echo      method, raw path, version, parameters, headers and body as text lines
 //   /fixed     "hello" in one part
 //   /chunks    "part1", "part2" and "end" in three writes
 //   /close     sets "Connection: close" and writes "bye" in two parts
@@ -13,7 +13,6 @@
 //   /throw     throws after setting a header
 //   /upload    for every uploaded file: field name, size and SHA-256 of its content
 //   /big?n=N   N bytes of a fixed pattern in one part
-//   /wait?ms=M holds the handler thread for M ms, then answers "waited"
 // Any other path gets the base class's answer.
 class TestRequestHandler : public tarsel::HttpRequestHandler
 {
@@ -24,7 +23,5 @@ public:
 
     // Requests served so far, from every handler thread.
     QAtomicInteger<int> served;
-    // Uploaded files seen so far.
-    QAtomicInteger<int> uploads;
     static QByteArray pattern(int size);
 };
