@@ -17,7 +17,6 @@ private slots:
     void bytesOnTheWire_data();
     void bytesOnTheWire();
     void largeBodyReachesSlowClient();
-    void vanishedClient();
 
 private:
     QTcpSocket* socket = nullptr;
@@ -99,17 +98,6 @@ void TestHttpResponse::largeBodyReachesSlowClient()
     reader.join();
     QCOMPARE(received.size(), head.size() + body.size());
     QVERIFY(received == head + body);
-}
-
-void TestHttpResponse::vanishedClient()
-{
-    HttpResponse response(socket);
-    QVERIFY(response.isConnected());
-    client->close();
-    response.write(QByteArray(200000, 'z'));
-    response.write("more", true);
-    QVERIFY(response.hasSentLastPart());
-    QTRY_VERIFY(!response.isConnected());
 }
 
 QTEST_GUILESS_MAIN(TestHttpResponse)
