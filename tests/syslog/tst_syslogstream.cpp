@@ -127,7 +127,6 @@ class TestSysLogStream : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void init();
     void cleanup();
 
@@ -169,11 +168,6 @@ void TestSysLogStream::initTestCase()
     handler.reset(new StreamHandler(recorder));
     listener.reset(new tarsel::HttpListener(settings.get(), handler.get()));
     QVERIFY(listener->isListening());
-}
-
-void TestSysLogStream::cleanupTestCase()
-{
-    listener.reset();
 }
 
 void TestSysLogStream::init()
