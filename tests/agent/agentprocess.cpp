@@ -1,9 +1,7 @@
 #include "agentprocess.h"
 
 #include <QDir>
-#include <QFile>
 #include <QElapsedTimer>
-#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTcpSocket>
 #include <QThread>
@@ -16,33 +14,20 @@ AgentProcess::AgentProcess()
     process.setStandardOutputFile(logFile.fileName());
 }
 
-AgentProcess::~AgentProcess()
-{
-    stop();
-}
-
 QString AgentProcess::binary(const QString& name)
 {
     const QString dir = qEnvironmentVariable("ZELVIK_BIN");
-    if (!dir.isEmpty())
-        return QDir(dir).filePath(name);
-    return QStandardPaths::findExecutable(name);
+    return dir.isEmpty() ? QStandardPaths::findExecutable(name) : QDir(dir).filePath(name);
 }
 
-bool AgentProcess::portAnswers(quint16 port)
+// With a request: true only if an HTTP answer begins to come back.
+bool AgentProcess::portAnswers(quint16 port, const QByteArray& request)
 {
     QTcpSocket socket;
     socket.connectToHost(QStringLiteral("127.0.0.1"), port);
-    return socket.waitForConnected(200);
-}
-
-bool AgentProcess::httpAnswers(quint16 port)
-{
-    QTcpSocket socket;
-    socket.connectToHost(QStringLiteral("127.0.0.1"), port);
-    if (!socket.waitForConnected(200))
-        return false;
-    socket.write("GET /ready HTTP/1.0\r\n\r\n");
+    if (!socket.waitForConnected(200) || request.isEmpty())
+        return socket.state() == QAbstractSocket::ConnectedState;
+    socket.write(request);
     QByteArray answer;
     while (answer.size() < 9 && socket.waitForReadyRead(1000))
         answer += socket.readAll();
@@ -59,35 +44,28 @@ bool AgentProcess::launch(const QStringList& extraEnvironment)
     // ZELVIK_AGENT names another agent program, e.g. one that runs the arm64 agent under qemu.
     const QString agent = qEnvironmentVariable("ZELVIK_AGENT");
     process.start(agent.isEmpty() ? binary(QStringLiteral("zelvik_support_server")) : agent, QStringList());
-    if (!process.waitForStarted(5000))
-        return false;
-    startedPid = process.processId();
-    return true;
+    startedPid = process.waitForStarted(5000) ? process.processId() : 0;
+    return startedPid != 0;
 }
 
 bool AgentProcess::start(const QStringList& extraEnvironment)
 {
-    if (!launch(extraEnvironment))
-        return false;
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < 10000) {
+    // An HTTP answer, not just a connection: the agent's single-instance probe briefly listens on
+    // the port before the server exists.
+    for (bool up = launch(extraEnvironment); up && timer.elapsed() < 10000; QThread::msleep(50)) {
         if (process.state() != QProcess::Running)
             return false;
-        // An HTTP answer, not just a connection: the agent's single-instance probe briefly
-        // listens on the port before the server exists.
-        if (httpAnswers(10008))
+        if (portAnswers(10008, "GET /ready HTTP/1.0\r\n\r\n"))
             return true;
-        QThread::msleep(50);
     }
     return false;
 }
 
 int AgentProcess::waitForExit(int timeoutMs)
 {
-    if (!process.waitForFinished(timeoutMs))
-        return -1;
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
 void AgentProcess::stop()
@@ -100,17 +78,9 @@ void AgentProcess::stop()
         process.waitForFinished(5000);
     }
     // Kept for a person reading a failed run.
-    const QString keep = qEnvironmentVariable("ZELVIK_AGENT_LOG");
-    if (!keep.isEmpty()) {
-        QFile file(keep);
-        if (file.open(QIODevice::Append))
-            file.write(log());
-    }
-}
-
-qint64 AgentProcess::pid() const
-{
-    return startedPid;
+    QFile keep(qEnvironmentVariable("ZELVIK_AGENT_LOG"));
+    if (!keep.fileName().isEmpty() && keep.open(QIODevice::Append))
+        keep.write(log());
 }
 
 QByteArray AgentProcess::log()

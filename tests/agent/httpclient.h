@@ -15,13 +15,8 @@ struct HttpAnswer {
     QByteArray header(const QByteArray& name) const;
 };
 
-class HttpClient
-{
-public:
-    static HttpAnswer get(const QByteArray& target, int timeoutMs = 30000);
-    static HttpAnswer request(const QByteArray& method, const QByteArray& target,
-                              const QList<QPair<QByteArray, QByteArray>>& headers = {},
-                              const QByteArray& body = QByteArray(), int timeoutMs = 30000);
-    // Parses one complete answer; false when the bytes do not hold one.
-    static bool parse(const QByteArray& raw, HttpAnswer* answer);
-};
+namespace HttpClient {
+HttpAnswer request(const QByteArray& method, const QByteArray& target, const QList<QPair<QByteArray, QByteArray>>& headers = {},
+                   const QByteArray& body = QByteArray(), int timeoutMs = 30000);
+inline HttpAnswer get(const QByteArray& target, int timeoutMs = 30000) { return request("GET", target, {}, QByteArray(), timeoutMs); }
+}

@@ -6,79 +6,59 @@
 #include "httpclient.h"
 #include "waituntil.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusArgument>
 #include <QDBusObjectPath>
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <QtConcurrent>
 #include <QTcpSocket>
+#include <QtConcurrent>
 
 #include <signal.h>
-#include <time.h>
 #include <sys/prctl.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
 const QByteArray text = "text/plain; charset=UTF-8";
+using Headers = QList<QPair<QByteArray, QByteArray>>;
 
-QString root()
-{
-    return qEnvironmentVariable("ORVANA_DEVICE_ROOT");
-}
-
-QByteArray files()
-{
-    return (root() + QStringLiteral("/files")).toUtf8();
-}
-
-bool registered(const QString& name)
-{
-    return QDBusConnection::systemBus().interface()->isServiceRegistered(name);
-}
-
-QString key(int type, int code)
-{
-    return QStringLiteral("sendKeyEvent(string \"%1,%2,0,,true,\")").arg(type).arg(code);
-}
-
-QStringList click(int code)
-{
-    return {key(51, code), key(6, code), key(7, code)};
-}
-
-QString uinput(int type, int code)
-{
-    return QStringLiteral("sendKeyEventWithUInput(int32 %1, int32 %2)").arg(type).arg(code);
-}
-
+QString root() { return qEnvironmentVariable("ORVANA_DEVICE_ROOT"); }
+QByteArray files() { return (root() + QStringLiteral("/files")).toUtf8(); }
+bool registered(const QString& name) { return QDBusConnection::systemBus().interface()->isServiceRegistered(name); }
+QString key(int type, int code) { return QStringLiteral("sendKeyEvent(string \"%1,%2,0,,true,\")").arg(type).arg(code); }
+QStringList click(int code) { return {key(51, code), key(6, code), key(7, code)}; }
+QString uinput(int type, int code) { return QStringLiteral("sendKeyEventWithUInput(int32 %1, int32 %2)").arg(type).arg(code); }
+QStringList press(int code) { return {uinput(1, code), uinput(0, code)}; }
 QString touch(int type, int slot, int x, int y)
 {
-    return QStringLiteral("sendTouchEventWithUInput(int32 %1, int32 %2, int32 %2, int32 %3, int32 %4)")
-        .arg(type).arg(slot).arg(x).arg(y);
+    return QStringLiteral("sendTouchEventWithUInput(int32 %1, int32 %2, int32 %2, int32 %3, int32 %4)").arg(type).arg(slot).arg(x).arg(y);
 }
-
-QString call(const char* member, const QString& arguments = QString())
-{
-    return QString::fromLatin1(member) + QLatin1Char('(') + arguments + QLatin1Char(')');
-}
-
-QString str(const QByteArray& value)
-{
-    return QStringLiteral("string \"") + QString::fromUtf8(value) + QLatin1Char('"');
-}
+QString call(const char* member, const QString& arguments = QString()) { return QString::fromLatin1(member) + '(' + arguments + ')'; }
+QString str(const QByteArray& value) { return QStringLiteral("string \"") + QString::fromUtf8(value) + '"'; }
+QString str(const QByteArray& a, const QByteArray& b) { return str(a) + QStringLiteral(", ") + str(b); }
 
 // "GET /x" or just "/x"; the method as sent, so lower case and other methods can be tried.
 HttpAnswer send(const QByteArray& request)
 {
     const int space = request.indexOf(' ');
-    if (request.startsWith('/') || space < 0)
-        return HttpClient::get(request);
-    return HttpClient::request(request.left(space), request.mid(space + 1));
+    return request.startsWith('/') || space < 0 ? HttpClient::get(request) : HttpClient::request(request.left(space), request.mid(space + 1));
+}
+
+bool matches(const QString& pattern, const QString& value)
+{
+    return QRegularExpression(QLatin1Char('^') + pattern + QLatin1Char('$')).match(value).hasMatch();
+}
+
+QDBusMessage busCall(const char* service, const QString& path, const char* interface, const char* method, const QVariantList& args = {})
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(QLatin1String(service), path, QLatin1String(interface), QLatin1String(method));
+    message.setArguments(args);
+    return QDBusConnection::systemBus().call(message);
 }
 } // namespace
 
@@ -100,7 +80,6 @@ private slots:
     void endpoint();
     void delayHoldsTheAnswer_data();
     void delayHoldsTheAnswer();
-    void toastIsUtf8();
     void upload_data();
     void upload();
     void logLines();
@@ -125,6 +104,8 @@ private:
 
 bool AgentEndpoints::startProgram(QProcess& process, const char* name, const QString& busName)
 {
+    if (process.state() != QProcess::NotRunning)
+        return true;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.setStandardOutputFile(QProcess::nullDevice());
     process.start(AgentProcess::binary(QString::fromLatin1(name)), QStringList());
@@ -147,15 +128,10 @@ bool AgentEndpoints::startPhone(const QString& backlights)
     if (!backlights.isEmpty())
         environment << QStringLiteral("ORVANA_SIM_BACKLIGHTS=") + backlights;
     sim.setEnvironment(environment);
-    if ((sim.state() == QProcess::NotRunning && !startProgram(sim, "orvana-sim", QStringLiteral("com.orvana.compositor")))
-        || (screen.state() == QProcess::NotRunning
-            && !startProgram(screen, "orvana-screen", QStringLiteral("com.orvana.sim.Screen"))))
-        return false;
-    QDBusMessage on = QDBusMessage::createMethodCall(
-        QStringLiteral("com.orvana.compositor"), QStringLiteral("/com/orvana/compositor"),
-        QStringLiteral("com.orvana.compositor.ZelvikInterfacePre"), QStringLiteral("setZelvikSwitch"));
-    on << true;
-    return QDBusConnection::systemBus().call(on).type() == QDBusMessage::ReplyMessage;
+    return startProgram(sim, "orvana-sim", QStringLiteral("com.orvana.compositor"))
+        && startProgram(screen, "orvana-screen", QStringLiteral("com.orvana.sim.Screen"))
+        && busCall("com.orvana.compositor", QStringLiteral("/com/orvana/compositor"), "com.orvana.compositor.ZelvikInterfacePre",
+                   "setZelvikSwitch", {true}).type() == QDBusMessage::ReplyMessage;
 }
 
 // The agent, and a recorder of its own calls: its connection is the one owned by its process.
@@ -177,11 +153,12 @@ void AgentEndpoints::initTestCase()
 {
     QVERIFY(startPhone());
     QVERIFY2(startAgent(), agent.log().constData());
-
     QVERIFY(QDir().mkpath(QString::fromUtf8(files() + "/fixture")));
     QFile fixture(QString::fromUtf8(files() + "/fixture/f.txt"));
-    QVERIFY(fixture.open(QIODevice::WriteOnly));
-    fixture.write("content");
+    QVERIFY(fixture.open(QIODevice::WriteOnly) && fixture.write("content") == 7);
+    // For the toast row, the first to ask: it goes out as UTF-8, whatever it holds.
+    QCOMPARE(busCall("com.orvana.sim", QStringLiteral("/com/orvana/sim"), "com.orvana.sim.Control", "showToast",
+                     {QStringLiteral("Lautstärke 你好")}).type(), QDBusMessage::ReplyMessage);
 }
 
 void AgentEndpoints::cleanupTestCase()
@@ -197,30 +174,28 @@ void AgentEndpoints::endpoint_data()
     QTest::addColumn<QStringList>("calls");
     QTest::addColumn<QByteArray>("type");
     QTest::addColumn<QByteArray>("body");
-    // The answer of the last request is checked; the calls of all of them. A body that begins
-    // with '~' is a pattern.
-    auto row = [](const char* name, QByteArrayList requests, QStringList calls, QByteArray type = QByteArray(),
-                  QByteArray body = QByteArray()) {
-        QTest::newRow(name) << requests << calls << type << body;
+    // The answer of the last request is checked, and the calls of all of them. A call or body that
+    // begins with '~' is a pattern. A body comes as plain text unless another type is given.
+    auto row = [](const char* name, QByteArrayList requests, QStringList calls, const char* body = nullptr,
+                  const char* type = "text") {
+        QTest::newRow(name) << requests << calls << QByteArray(!body ? "" : strcmp(type, "text") ? type : text.constData()) << QByteArray(body);
     };
     auto resource = [](const char* file) {
         QFile page(QFINDTESTDATA(QStringLiteral("../../zelvik_support_server/website/") + QLatin1String(file)));
         return page.open(QIODevice::ReadOnly) ? page.readAll() : QByteArray("missing");
     };
     const QByteArray f = files();
+    // The file rows' paths, in the test's folder.
+    auto in = [&f](const char* name) { return f + name; };
 
+    row("toast", {"/getLatestToast"}, {call("getLatestToast")}, "Lautstärke 你好");
     // Not in the table: an empty 200 answer with nothing but the length, and no call.
-    row("unknown path", {"/noSuchEndpoint"}, {});
-    row("key endpoint with POST", {"POST /sendKeyEvent?value=65"}, {});
-    row("capitals", {"/GETDIMTIMEOUT"}, {});
-    row("trailing slash", {"/getDimTimeout/"}, {});
-    row("upload with GET", {"/upLoadFile"}, {});
-    row("other method", {"PUT /getDimTimeout"}, {});
-    row("lower-case method", {"get /getDimTimeout"}, {});
-    row("path with NUL byte", {"/getDimTimeout%00"}, {});
-
-    row("page", {"/"}, {}, "", resource("index.html"));
-    row("script", {"/main.js"}, {}, "", resource("main.js"));
+    for (const char* request : {"/noSuchEndpoint", "POST /sendKeyEvent?value=65", "/GETDIMTIMEOUT", "/getDimTimeout/", "/upLoadFile",
+                                "PUT /getDimTimeout", "get /getDimTimeout", "/getDimTimeout%00"})
+        row(request, {request}, {}, "", "");
+    const QByteArray page = resource("index.html"), script = resource("main.js");
+    row("page", {"/"}, {}, page.constData(), "");
+    row("script", {"/main.js"}, {}, script.constData(), "");
 
     // Keys
     row("key click", {"/sendKeyEvent?value=65"}, click(65));
@@ -232,164 +207,125 @@ void AgentEndpoints::endpoint_data()
     row("menu", {"/sendMenuKeyEvent"}, click(16777301));
     row("negative delay waits nothing", {"/sendKeyEvent?value=1&delay=-5"}, click(1));
     row("uinput type passed on", {"/sendKeyEventPWithUInput?value=30&type=2"}, {uinput(2, 30)});
-    row("uinput click", {"/sendKeyEventWithUInput?value=30"}, {uinput(1, 30), uinput(0, 30)});
-    row("power", {"/sendPowerKeyEvent"}, {uinput(1, 116), uinput(0, 116)});
-    row("volume up", {"/sendVolumeUpKeyEvent"}, {uinput(1, 115), uinput(0, 115)});
-    row("volume down", {"/sendVolumeDownKeyEvent"}, {uinput(1, 114), uinput(0, 114)});
+    row("uinput click", {"/sendKeyEventWithUInput?value=30"}, press(30));
+    row("power", {"/sendPowerKeyEvent"}, press(116));
+    row("volume up", {"/sendVolumeUpKeyEvent"}, press(115));
+    row("volume down", {"/sendVolumeDownKeyEvent"}, press(114));
 
     // Touch, slide, text
     row("raw touch", {"/sendTouchEventPWithUInput?type=2&slot=1&id=3&x=5&y=6"},
         {QStringLiteral("sendTouchEventWithUInput(int32 2, int32 1, int32 3, int32 5, int32 6)")});
     row("tap", {"/sendTouchEvent?points=100|200"}, {touch(1, 0, 100, 200), touch(0, 0, 100, 200)});
-    row("two-finger tap", {"/sendTouchEvent?points=10|20,30|40"},
-        {touch(1, 0, 10, 20), touch(1, 1, 30, 40), touch(0, 0, 10, 20), touch(0, 1, 30, 40)});
+    row("two-finger tap", {"/sendTouchEvent?points=10|20,30|40"}, {touch(1, 0, 10, 20), touch(1, 1, 30, 40), touch(0, 0, 10, 20), touch(0, 1, 30, 40)});
     row("tap with trailing comma", {"/sendTouchEvent?points=100|200,"}, {touch(1, 0, 100, 0), touch(0, 0, 100, 0)});
     row("tap without separator", {"/sendTouchEvent?points=abc"}, {touch(1, 0, 0, 0), touch(0, 0, 0, 0)});
     row("tap without points", {"/sendTouchEvent"}, {touch(1, 0, 0, 0), touch(0, 0, 0, 0)});
-    row("one-pixel slide", {"/sendSlideEvent?sliders=0|0->1|0"},
-        {touch(1, 0, 0, 0), touch(2, 0, 0, 0), touch(0, 0, 1, 0)});
-    const QStringList backwards = {touch(1, 0, 5, 0), touch(2, 0, 4, 0), touch(2, 0, 3, 0),
-                                   touch(2, 0, 2, 0), touch(2, 0, 1, 0), touch(0, 0, 0, 0)};
+    row("one-pixel slide", {"/sendSlideEvent?sliders=0|0->1|0"}, {touch(1, 0, 0, 0), touch(2, 0, 0, 0), touch(0, 0, 1, 0)});
+    const QStringList backwards = {touch(1, 0, 5, 0), touch(2, 0, 4, 0), touch(2, 0, 3, 0), touch(2, 0, 2, 0), touch(2, 0, 1, 0), touch(0, 0, 0, 0)};
     row("slide backwards", {"/sendSlideEvent?sliders=5|0->0|0"}, backwards);
     row("slide without arrow", {"/sendSlideEvent?sliders=5|0"}, backwards);
-    row("fractions: integers for press and release", {"/sendSlideEvent?sliders=0|0->2.5|0"},
-        {touch(1, 0, 0, 0), touch(2, 0, 1, 0), touch(0, 0, 0, 0)});
-    row("empty sliders", {"/sendSlideEvent"}, {touch(1, 0, 0, 0), touch(2, 0, 0, 0), touch(0, 0, 0, 0)});
-    row("slide not a number", {"/sendSlideEvent?sliders=nan|0->0|0"},
-        {touch(1, 0, 0, 0), touch(2, 0, 0, 0), touch(0, 0, 0, 0)});
+    row("fractions: integers for press and release", {"/sendSlideEvent?sliders=0|0->2.5|0"}, {touch(1, 0, 0, 0), touch(2, 0, 1, 0), touch(0, 0, 0, 0)});
+    const QStringList still = {touch(1, 0, 0, 0), touch(2, 0, 0, 0), touch(0, 0, 0, 0)};
+    row("empty sliders", {"/sendSlideEvent"}, still);
+    row("slide not a number", {"/sendSlideEvent?sliders=nan|0->0|0"}, still);
     row("slide past the int range", {"/sendSlideEvent?sliders=0|0->0|-1e300"},
-        QStringList{touch(1, 0, 0, 0)} + QVector<QString>(29, touch(2, 0, 0, -2147483647 - 1)).toList()
-            << touch(0, 0, 0, 0));
+        QStringList{touch(1, 0, 0, 0)} + QVector<QString>(29, touch(2, 0, 0, -2147483647 - 1)).toList() << touch(0, 0, 0, 0));
     // 100 px takes 30 steps; next to a 10 px slide a 200 px one takes 10.
     QStringList long30{touch(1, 0, 0, 0)};
-    for (int x : {3, 6, 10, 13, 16, 20, 23, 26, 30, 33, 36, 40, 43, 46, 50, 53, 56, 60, 63, 66, 70, 73, 76, 80, 83,
-                  86, 90, 93, 96})
-        long30 << touch(2, 0, x, 0);
+    for (int step = 1; step < 30; ++step)
+        long30 << touch(2, 0, int(step * 100 / 30.0), 0);
     row("30 steps at most", {"/sendSlideEvent?sliders=0|0->100|0"}, long30 << touch(0, 0, 100, 0));
     QStringList two{touch(1, 0, 0, 0), touch(1, 1, 0, 0)};
     for (int k = 1; k < 10; ++k)
         two << touch(2, 0, k, 0) << touch(2, 1, 0, 20 * k);
-    row("the shortest slide sets the steps", {"/sendSlideEvent?sliders=0|0->10|0,0|0->0|200"},
-        two << touch(0, 0, 10, 0) << touch(0, 1, 0, 200));
-    row("commit string", {"/sendCommitString?str=%E4%BD%A0%E5%A5%BD%26+x"},
-        {QStringLiteral("emitSendCommitString(string \"你好& x\")")});
+    row("the shortest slide sets the steps", {"/sendSlideEvent?sliders=0|0->10|0,0|0->0|200"}, two << touch(0, 0, 10, 0) << touch(0, 1, 0, 200));
+    row("commit string", {"/sendCommitString?str=%E4%BD%A0%E5%A5%BD%26+x"}, {QStringLiteral("emitSendCommitString(string \"你好& x\")")});
 
     // Applications
     row("launch", {"/launchApp?sopid=com.orvana.demo.list&uiappid=list"},
         {call("sendAppData", QStringLiteral("string \"PowerLaunchRunApp\t%1\tcom.orvana.demo.list\tlist\t\"").arg(getuid()))});
-    row("quit", {"/quitApp?sopid=com.orvana.demo.list&uiappid=list"},
-        {call("quitApps", str("com.orvana.demo.list/list"))});
-    row("running", {"/appIsRunning?sopid=com.orvana.home"},
-        {call("processList"), QStringLiteral("~sopidByPid\\(int32 \\d+\\)")}, text, "1");
-    row("installed", {"/isAppInstalled?sopid=com.orvana.demo.form"},
-        {call("isPackageInstalled", str("com.orvana.demo.form"))}, text, "1");
-    row("not installed", {"/isAppInstalled?sopid=com.orvana.nothing"},
-        {call("isPackageInstalled", str("com.orvana.nothing"))}, text, "0");
-    row("built-in", {"/isAppUninstallable?sopid=com.orvana.home"},
-        {call("isPackageUninstallable", str("com.orvana.home"))}, text, "0");
-    row("uninstallable", {"/isAppUninstallable?sopid=com.orvana.demo.form"},
-        {call("isPackageUninstallable", str("com.orvana.demo.form"))}, text, "1");
+    row("quit", {"/quitApp?sopid=com.orvana.demo.list&uiappid=list"}, {call("quitApps", str("com.orvana.demo.list/list"))});
+    row("running", {"/appIsRunning?sopid=com.orvana.home"}, {call("processList"), QStringLiteral("~sopidByPid\\(int32 \\d+\\)")}, "1");
+    row("installed", {"/isAppInstalled?sopid=com.orvana.demo.form"}, {call("isPackageInstalled", str("com.orvana.demo.form"))}, "1");
+    row("not installed", {"/isAppInstalled?sopid=com.orvana.nothing"}, {call("isPackageInstalled", str("com.orvana.nothing"))}, "0");
+    row("built-in", {"/isAppUninstallable?sopid=com.orvana.home"}, {call("isPackageUninstallable", str("com.orvana.home"))}, "0");
+    row("uninstallable", {"/isAppUninstallable?sopid=com.orvana.demo.form"}, {call("isPackageUninstallable", str("com.orvana.demo.form"))}, "1");
     row("install replaces", {"/install?filepath=/none.opk"}, {call("install", "string \"/none.opk\", boolean true")});
-    row("uninstall refused", {"/uninstall?sopid=com.orvana.home"}, {call("uninstall", str("com.orvana.home"))}, text,
-        "0");
+    row("uninstall refused", {"/uninstall?sopid=com.orvana.home"}, {call("uninstall", str("com.orvana.home"))}, "0");
     row("clear data", {"/clearAppData?sopid=com.orvana.demo.form"}, {call("clearAppData", str("com.orvana.demo.form"))});
 
-    // Display, lock, password, system facts
-    row("display off", {"/setDisplayState?state=0", "/getDisplayState"},
-        {call("setDisplayState", "int32 0"), call("displayState")}, text, "0");
-    row("display on", {"/setDisplayState?state=1", "/getDisplayState"},
-        {call("setDisplayState", "int32 1"), call("displayState")}, text, "1");
-    row("locked", {"/setLockState?state=1", "/getLockState"},
-        {call("setScreenState", "int32 1"), call("screenState")}, text, "1");
-    row("unlocked", {"/setLockState?state=0", "/getLockState"},
-        {call("setScreenState", "int32 0"), call("screenState")}, text, "0");
-    // Passed on whatever their range; the phone refuses them.
+    // Display, lock, password, system facts; states are passed on whatever their range, the phone refuses them.
+    row("display off", {"/setDisplayState?state=0", "/getDisplayState"}, {call("setDisplayState", "int32 0"), call("displayState")}, "0");
+    row("display on", {"/setDisplayState?state=1", "/getDisplayState"}, {call("setDisplayState", "int32 1"), call("displayState")}, "1");
+    row("locked", {"/setLockState?state=1", "/getLockState"}, {call("setScreenState", "int32 1"), call("screenState")}, "1");
+    row("unlocked", {"/setLockState?state=0", "/getLockState"}, {call("setScreenState", "int32 0"), call("screenState")}, "0");
     row("display state out of range", {"/setDisplayState?state=1", "/setDisplayState?state=7", "/getDisplayState"},
-        {call("setDisplayState", "int32 1"), call("setDisplayState", "int32 7"), call("displayState")}, text, "1");
+        {call("setDisplayState", "int32 1"), call("setDisplayState", "int32 7"), call("displayState")}, "1");
     row("lock state out of range", {"/setLockState?state=0", "/setLockState?state=-3", "/getLockState"},
-        {call("setScreenState", "int32 0"), call("setScreenState", "int32 -3"), call("screenState")}, text, "0");
-    row("password type out of range", {"/setPassword?password=s3cr3t&type=9"},
-        {call("setPassword", "string \"s3cr3t\", int32 9")}, text, "3");
-    row("password refused", {"/setPassword?password=s3cr3t&type=0"}, {call("setPassword", "string \"s3cr3t\", int32 0")},
-        text, "4");
+        {call("setScreenState", "int32 0"), call("setScreenState", "int32 -3"), call("screenState")}, "0");
+    row("password type out of range", {"/setPassword?password=s3cr3t&type=9"}, {call("setPassword", "string \"s3cr3t\", int32 9")}, "3");
+    row("password refused", {"/setPassword?password=s3cr3t&type=0"}, {call("setPassword", "string \"s3cr3t\", int32 0")}, "4");
     row("password set", {"/setPassword?password=s3cr3t&type=1", "/passwordExists"},
-        {call("setPassword", "string \"s3cr3t\", int32 1"), call("passwordExists")}, text, "1");
-    row("os version", {"/getOsVersion"}, {call("osVersion")}, text, "3.0.0-sim");
-    row("blank timeout without type", {"/setBlankTimeout?sec=45", "/getBlankTimeout"},
-        {call("setBlankTimeout", "int32 45"), call("blankTimeout")}, "", "45");
-    row("dim timeout", {"/setDimTimeout?sec=15", "/getDimTimeout"},
-        {call("setDimTimeout", "int32 15"), call("dimTimeout")}, text, "15");
+        {call("setPassword", "string \"s3cr3t\", int32 1"), call("passwordExists")}, "1");
+    row("os version", {"/getOsVersion"}, {call("osVersion")}, "3.0.0-sim");
+    row("blank timeout without type", {"/setBlankTimeout?sec=45", "/getBlankTimeout"}, {call("setBlankTimeout", "int32 45"), call("blankTimeout")}, "45", "");
+    row("dim timeout", {"/setDimTimeout?sec=15", "/getDimTimeout"}, {call("setDimTimeout", "int32 15"), call("dimTimeout")}, "15");
 
     // Files: the compositor's answer as 0/1, the listing as it came
-    row("exists", {"/checkFileExist?filename=" + f + "/fixture/f.txt"}, {call("fileExist", str(f + "/fixture/f.txt"))},
-        text, "1");
-    row("does not exist", {"/checkFileExist?filename=" + f + "/none"}, {call("fileExist", str(f + "/none"))}, text, "0");
-    row("no file name", {"/checkFileExist"}, {call("fileExist", str(""))}, text, "0");
-    row("mkdir", {"/mkdir?dirname=" + f + "/new/a"}, {call("mkdir", str(f + "/new/a"))}, text, "1");
-    row("copy, move, remove",
-        {"/fileCopy?source=" + f + "/fixture/f.txt&target=" + f + "/g.txt",
-         "/fileMove?source=" + f + "/g.txt&target=" + f + "/h.txt", "/fileRemove?filename=" + f + "/h.txt"},
-        {call("fileCopy", str(f + "/fixture/f.txt") + ", " + str(f + "/g.txt")),
-         call("fileMove", str(f + "/g.txt") + ", " + str(f + "/h.txt")), call("fileRemove", str(f + "/h.txt"))},
-        text, "1");
-    row("move nothing", {"/fileMove?source=" + f + "/none&target=" + f + "/i.txt"},
-        {call("fileMove", str(f + "/none") + ", " + str(f + "/i.txt"))}, text, "0");
-    row("remove nothing", {"/fileRemove?filename=" + f + "/none"}, {call("fileRemove", str(f + "/none"))}, text, "0");
-    row("list", {"/dirList?dirname=" + f + "/fixture"}, {call("dirList", str(f + "/fixture"))}, text, "f.txt\n");
-    row("list nothing", {"/dirList?dirname=" + f + "/none"}, {call("dirList", str(f + "/none"))}, text, "");
-    row("copy and remove a folder", {"/dirCopy?source=" + f + "/fixture&target=" + f + "/c", "/dirRemove?dirname=" + f + "/c"},
-        {call("dirCopy", str(f + "/fixture") + ", " + str(f + "/c")), call("dirRemove", str(f + "/c"))}, text, "1");
-    row("remove no folder", {"/dirRemove?dirname=" + f + "/none"}, {call("dirRemove", str(f + "/none"))}, text, "0");
+    row("exists", {"/checkFileExist?filename=" + in("/fixture/f.txt")}, {call("fileExist", str(in("/fixture/f.txt")))}, "1");
+    row("does not exist", {"/checkFileExist?filename=" + in("/none")}, {call("fileExist", str(in("/none")))}, "0");
+    row("no file name", {"/checkFileExist"}, {call("fileExist", str(""))}, "0");
+    row("mkdir", {"/mkdir?dirname=" + in("/new/a")}, {call("mkdir", str(in("/new/a")))}, "1");
+    row("copy, move, remove", {"/fileCopy?source=" + in("/fixture/f.txt&target=") + in("/g.txt"),
+        "/fileMove?source=" + in("/g.txt&target=") + in("/h.txt"), "/fileRemove?filename=" + in("/h.txt")},
+        {call("fileCopy", str(in("/fixture/f.txt"), in("/g.txt"))), call("fileMove", str(in("/g.txt"), in("/h.txt"))),
+         call("fileRemove", str(in("/h.txt")))}, "1");
+    row("move nothing", {"/fileMove?source=" + in("/none&target=") + in("/i.txt")}, {call("fileMove", str(in("/none"), in("/i.txt")))}, "0");
+    row("remove nothing", {"/fileRemove?filename=" + in("/none")}, {call("fileRemove", str(in("/none")))}, "0");
+    row("list", {"/dirList?dirname=" + in("/fixture")}, {call("dirList", str(in("/fixture")))}, "f.txt\n");
+    row("list nothing", {"/dirList?dirname=" + in("/none")}, {call("dirList", str(in("/none")))}, "");
+    row("copy and remove a folder", {"/dirCopy?source=" + in("/fixture&target=") + in("/c"), "/dirRemove?dirname=" + in("/c")},
+        {call("dirCopy", str(in("/fixture"), in("/c"))), call("dirRemove", str(in("/c")))}, "1");
+    row("remove no folder", {"/dirRemove?dirname=" + in("/none")}, {call("dirRemove", str(in("/none")))}, "0");
 
     // Rotation and sensors
-    const QString rotation = QStringLiteral(
-        "string \"com.orvana.settings.rotationAllowed\", string \"group\", string \"SYSTEM_ROTATIONALLOWED\"");
+    const QString rotation = str("com.orvana.settings.rotationAllowed", "group") + QStringLiteral(", string \"SYSTEM_ROTATIONALLOWED\"");
     row("rotation allowed -1", {"/setRotationAllowed?allowed=-1", "/getRotationAllowed"},
-        {call("setConfigValue", rotation + ", variant boolean true"), call("configValue", rotation)}, text, "1");
+        {call("setConfigValue", rotation + ", variant boolean true"), call("configValue", rotation)}, "1");
     row("rotation allowed missing", {"/setRotationAllowed", "/getRotationAllowed"},
-        {call("setConfigValue", rotation + ", variant boolean false"), call("configValue", rotation)}, text, "0");
+        {call("setConfigValue", rotation + ", variant boolean false"), call("configValue", rotation)}, "0");
     row("landscape", {"/setRotationAllowed?allowed=1", "/sendOrientationEvent?orientation=2", "/getScreenOrientation"},
-        {call("setConfigValue", rotation + ", variant boolean true"), call("sendOrientationEvent", "int32 2"),
-         call("getScreenOrientation")}, text, "4");
+        {call("setConfigValue", rotation + ", variant boolean true"), call("sendOrientationEvent", "int32 2"), call("getScreenOrientation")}, "4");
     row("ambient light", {"/sendAmbientLightEvent?lux=250"}, {call("sendAmbientLightEvent", "int32 250")});
     row("near", {"/sendProximityEvent?withinProximity=7"}, {call("sendProximityEvent", "boolean true")});
     row("far", {"/sendProximityEvent"}, {call("sendProximityEvent", "boolean false")});
-    row("recover orientation", {"/recoverOrientationSensor"}, {call("recoverOrientationSensor")});
-    row("recover light", {"/recoverAmbientLightSensor"}, {call("recoverAmbientLightSensor")});
-    row("recover proximity", {"/recoverProximitySensor"}, {call("recoverProximitySensor")});
+    for (const char* sensor : {"recoverOrientationSensor", "recoverAmbientLightSensor", "recoverProximitySensor"})
+        row(sensor, {QByteArray("/") + sensor}, {call(sensor)});
 
     // Clock, panel
-    row("now", {"/getDatetime"}, {}, text, "~\\d{10,}");
+    row("now", {"/getDatetime"}, {}, "~\\d{10,}");
     row("set the clock", {"/setDatetime?datetime=1700000000"}, {call("setTime", "int64 1700000000000")});
     row("clock without value", {"/setDatetime"}, {call("setTime", "int64 0")});
     row("clock before 1970", {"/setDatetime?datetime=-5"}, {call("setTime", "int64 -5000")});
-    row("clock past the bound", {"/setDatetime?datetime=9223372036854775807"},
-        {call("setTime", "int64 9223372036854775000")});
-    row("auto time on", {"/setAutoDatetime?state=1", "/getAutoDatetime"},
-        {call("setAutoSystemTime", "int32 1"), call("autoSystemTime")}, text, "1");
-    row("auto time state 2 is off", {"/setAutoDatetime?state=2", "/getAutoDatetime"},
-        {call("setAutoSystemTime", "int32 0"), call("autoSystemTime")}, text, "0");
-    row("panel always opened", {"/setPanelState?state=0", "/getPanelState"},
-        {call("setPanelState", "int32 1, boolean true"), call("getPanelState", "int32 1")}, text, "1");
+    row("clock past the bound", {"/setDatetime?datetime=9223372036854775807"}, {call("setTime", "int64 9223372036854775000")});
+    row("auto time on", {"/setAutoDatetime?state=1", "/getAutoDatetime"}, {call("setAutoSystemTime", "int32 1"), call("autoSystemTime")}, "1");
+    row("auto time state 2 is off", {"/setAutoDatetime?state=2", "/getAutoDatetime"}, {call("setAutoSystemTime", "int32 0"), call("autoSystemTime")}, "0");
+    row("panel always opened", {"/setPanelState?state=0", "/getPanelState"}, {call("setPanelState", "int32 1, boolean true"), call("getPanelState", "int32 1")}, "1");
 
     // Audio
-    row("volume", {"/setVolume?type=1&volume=7", "/getVolume?type=1"},
-        {call("setVolume", "int32 1, int32 7"), call("volume", "int32 1")}, text, "7");
-    row("volume without type", {"/setVolume?volume=5", "/getVolume"},
-        {call("setVolume", "int32 0, int32 5"), call("volume", "int32 0")}, text, "5");
+    row("volume", {"/setVolume?type=1&volume=7", "/getVolume?type=1"}, {call("setVolume", "int32 1, int32 7"), call("volume", "int32 1")}, "7");
+    row("volume without type", {"/setVolume?volume=5", "/getVolume"}, {call("setVolume", "int32 0, int32 5"), call("volume", "int32 0")}, "5");
     row("volume step", {"/setVolumeByStep?type=2&step=3", "/getVolumeByStep?type=2"},
-        {call("setVolumeByStep", "int32 2, int32 3"), call("volumeByStep", "int32 2")}, text, "3");
-    row("volume steps", {"/getVolumeSteps"}, {call("volumeSteps")}, text, "15");
-    row("active role", {"/getVolumeActiveRole"}, {call("volumeActiveRole")}, text, "2");
-    row("output port", {"/setAudioOutputPort?type=2", "/getAudioOutputPort?type=9"},
-        {call("setAudioOutputPort", "int32 2"), call("audioOutputPort")}, text, "2");
-    row("input port", {"/setAudioInputPort?type=1", "/getAudioInputPort"},
-        {call("setAudioInputPort", "int32 1"), call("audioInputPort")}, text, "1");
+        {call("setVolumeByStep", "int32 2, int32 3"), call("volumeByStep", "int32 2")}, "3");
+    row("volume steps", {"/getVolumeSteps"}, {call("volumeSteps")}, "15");
+    row("active role", {"/getVolumeActiveRole"}, {call("volumeActiveRole")}, "2");
+    row("output port", {"/setAudioOutputPort?type=2", "/getAudioOutputPort?type=9"}, {call("setAudioOutputPort", "int32 2"), call("audioOutputPort")}, "2");
+    row("input port", {"/setAudioInputPort?type=1", "/getAudioInputPort"}, {call("setAudioInputPort", "int32 1"), call("audioInputPort")}, "1");
     row("auto brightness 2", {"/setAutoBrightness?enable=2", "/getAutoBrightness"},
-        {call("setAmbientLightSensorEnabled", "boolean true"), call("ambientLightSensorEnabled")}, text, "1");
+        {call("setAmbientLightSensorEnabled", "boolean true"), call("ambientLightSensorEnabled")}, "1");
     row("auto brightness missing", {"/setAutoBrightness", "/getAutoBrightness"},
-        {call("setAmbientLightSensorEnabled", "boolean false"), call("ambientLightSensorEnabled")}, text, "0");
-    row("network", {"/isNetworkAvailable"}, {call("isNetworkAvailable")}, text, "~[01]");
+        {call("setAmbientLightSensorEnabled", "boolean false"), call("ambientLightSensorEnabled")}, "0");
+    row("network", {"/isNetworkAvailable"}, {call("isNetworkAvailable")}, "~[01]");
 }
 
 void AgentEndpoints::endpoint()
@@ -405,18 +341,12 @@ void AgentEndpoints::endpoint()
     }
     const QStringList seen = recorder->calls();
     QVERIFY2(seen.size() == calls.size(), qPrintable(seen.join(QLatin1String(" | "))));
-    for (int i = 0; i < calls.size(); ++i) {
-        if (calls[i].startsWith(QLatin1Char('~')))
-            QVERIFY2(QRegularExpression(QLatin1Char('^') + calls[i].mid(1) + QLatin1Char('$')).match(seen[i]).hasMatch(),
-                     qPrintable(seen[i]));
-        else
-            QCOMPARE(seen[i], calls[i]);
-    }
+    for (int i = 0; i < calls.size(); ++i)
+        QVERIFY2(calls[i].startsWith('~') ? matches(calls[i].mid(1), seen[i]) : seen[i] == calls[i], qPrintable(seen[i] + " != " + calls[i]));
     QCOMPARE(answer.header("Content-Type"), type);
     QCOMPARE(answer.hasHeader("Content-Type"), !type.isEmpty());
     if (body.startsWith('~'))
-        QVERIFY2(QRegularExpression(QString::fromUtf8("^" + body.mid(1) + "$")).match(QString::fromLatin1(answer.body)).hasMatch(),
-                 answer.body.constData());
+        QVERIFY2(matches(QString::fromUtf8(body.mid(1)), QString::fromLatin1(answer.body)), answer.body.constData());
     else
         QCOMPARE(answer.body, body);
     QCOMPARE(answer.header("Content-Length"), QByteArray::number(answer.body.size()));
@@ -449,22 +379,8 @@ void AgentEndpoints::delayHoldsTheAnswer()
     QElapsedTimer timer;
     timer.start();
     QCOMPARE(HttpClient::get(target).status, 200);
-    const qint64 elapsed = timer.elapsed();
-    QVERIFY2(elapsed >= delay, qPrintable(QStringLiteral("answered after %1 ms").arg(elapsed)));
+    QVERIFY2(timer.elapsed() >= delay, qPrintable(QStringLiteral("answered after %1 ms").arg(timer.elapsed())));
     QVERIFY(recorder->calls().size() >= 2);
-}
-
-// The latest toast goes out as UTF-8, whatever it holds.
-void AgentEndpoints::toastIsUtf8()
-{
-    QDBusMessage show = QDBusMessage::createMethodCall(QStringLiteral("com.orvana.sim"), QStringLiteral("/com/orvana/sim"),
-                                                       QStringLiteral("com.orvana.sim.Control"), QStringLiteral("showToast"));
-    show << QStringLiteral("Lautstärke 你好");
-    QCOMPARE(QDBusConnection::systemBus().call(show).type(), QDBusMessage::ReplyMessage);
-    const HttpAnswer answer = HttpClient::get("/getLatestToast");
-    QCOMPARE(answer.header("Content-Type"), text);
-    QCOMPARE(answer.body, QStringLiteral("Lautstärke 你好").toUtf8());
-    QCOMPARE(recorder->calls(), QStringList{call("getLatestToast")});
 }
 
 void AgentEndpoints::upload_data()
@@ -483,10 +399,8 @@ void AgentEndpoints::upload_data()
     QTest::newRow("replaces an existing file") << file + "new" << target << true << QByteArray("1");
     QTest::newRow("no FileName header") << file + "x" << QByteArray() << false << QByteArray("0");
     QTest::newRow("target folder missing") << file + "x" << root().toUtf8() + "/no/such/dir/x" << false << QByteArray("0");
-    QTest::newRow("other field name") << QByteArray("Content-Disposition: form-data; name=\"other\"; filename=\"f\"\r\n\r\nx") << target
-                                      << false << QByteArray("0");
-    QTest::newRow("form field only") << QByteArray("Content-Disposition: form-data; name=\"file\"\r\n\r\nx") << target << false
-                                     << QByteArray("0");
+    QTest::newRow("other field name") << QByteArray("Content-Disposition: form-data; name=\"other\"; filename=\"f\"\r\n\r\nx") << target << false << QByteArray("0");
+    QTest::newRow("form field only") << QByteArray("Content-Disposition: form-data; name=\"file\"\r\n\r\nx") << target << false << QByteArray("0");
     QTest::newRow("not multipart") << QByteArray() << target << false << QByteArray("0");
 }
 
@@ -499,23 +413,14 @@ void AgentEndpoints::upload()
     QFETCH(QByteArray, target);
     QFETCH(bool, existing);
     QFETCH(QByteArray, answer);
+    QFile old(QString::fromUtf8(target));
+    old.remove();
+    QVERIFY(!existing || (old.open(QIODevice::WriteOnly) && old.write("old content that is longer than the new one") > 0));
+    old.close();
+    Headers headers{{"Content-Type", part.isEmpty() ? "application/x-www-form-urlencoded" : "multipart/form-data; boundary=b0undary"}};
     if (!target.isEmpty())
-        QFile::remove(QString::fromUtf8(target));
-    if (existing) {
-        QFile old(QString::fromUtf8(target));
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("old content that is longer than the new one");
-    }
-    QList<QPair<QByteArray, QByteArray>> headers;
-    if (!target.isEmpty())
-        headers.append(qMakePair(QByteArray("FileName"), target));
-    QByteArray body = "file=x";
-    if (part.isEmpty()) {
-        headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("application/x-www-form-urlencoded")));
-    } else {
-        headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("multipart/form-data; boundary=b0undary")));
-        body = "--b0undary\r\n" + part + "\r\n--b0undary--\r\n";
-    }
+        headers.append({"FileName", target});
+    const QByteArray body = part.isEmpty() ? QByteArray("file=x") : "--b0undary\r\n" + part + "\r\n--b0undary--\r\n";
     const HttpAnswer reply = HttpClient::request("POST", "/upLoadFile", headers, body);
     QCOMPARE(reply.status, 200);
     QCOMPARE(reply.body, answer);
@@ -530,17 +435,15 @@ void AgentEndpoints::upload()
         QCOMPARE(calls.size(), existing ? 3 : 2);
         if (existing)
             QCOMPARE(calls.at(1), call("fileRemove", str(target)));
-        QVERIFY2(QRegularExpression(QStringLiteral("^fileMove\\(string \"%1/[^\"]+\", %2\\)$")
-                                        .arg(QRegularExpression::escape(temp), QRegularExpression::escape(str(target))))
-                     .match(calls.last()).hasMatch(), qPrintable(calls.last()));
+        QVERIFY2(matches(QStringLiteral("fileMove\\(string \"%1/[^\"]+\", %2\\)").arg(QRegularExpression::escape(temp), QRegularExpression::escape(str(target))),
+                         calls.last()), qPrintable(calls.last()));
     } else {
         QCOMPARE(calls, QStringList());
     }
     if (answer == "1") {
-        QFile landed(QString::fromUtf8(target));
-        QVERIFY(landed.open(QIODevice::ReadOnly));
-        QCOMPARE(landed.readAll(), part.mid(part.indexOf("\r\n\r\n") + 4));
-        QVERIFY(landed.permissions() & QFileDevice::ExeOther);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), part.mid(part.indexOf("\r\n\r\n") + 4));
+        QVERIFY(old.permissions() & QFileDevice::ExeOther);
     }
     // The request's temporary file goes once the answer is out; a slow (emulated) agent takes a moment.
     QVERIFY(waitUntil([&] { return QDir(temp).entryList(QDir::Files | QDir::Hidden | QDir::System).isEmpty(); }, 5000));
@@ -550,28 +453,21 @@ void AgentEndpoints::upload()
 // a password masked; the application launcher's reply is logged.
 void AgentEndpoints::logLines()
 {
-    // Lines reach the file from a writer thread, a moment after they were logged.
+    // Lines reach the file from a writer thread, a moment after they were logged. The agent's own
+    // begin with the writing function's signature.
     QVERIFY(waitUntil([&] { return agent.log().count("dbus interface connected") == 2; }, 5000));
-    const QByteArray startup = agent.log();
-    // Lines as written: the agent's own begin with the writing function's signature.
-    const auto beginsLine = [](const QByteArray& log, const char* pattern) {
-        return QRegularExpression(QString::fromLatin1(pattern), QRegularExpression::MultilineOption)
-            .match(QString::fromUtf8(log))
-            .hasMatch();
+    const auto beginsLine = [&](const char* pattern) {
+        return QRegularExpression(QString::fromLatin1(pattern), QRegularExpression::MultilineOption).match(QString::fromUtf8(agent.log())).hasMatch();
     };
-    QVERIFY(beginsLine(startup, "^zelvik_support_server_Workspace::zelvik_support_server_Workspace\\(\\) port in use: false$"));
-    QVERIFY(startup.contains("own pid: " + QByteArray::number(agent.pid())));
-    QVERIFY(startup.contains("port in use: false"));
-
+    QVERIFY(beginsLine("^zelvik_support_server_Workspace::zelvik_support_server_Workspace\\(\\) port in use: false$"));
+    QVERIFY(agent.log().contains("own pid: " + QByteArray::number(agent.pid())));
     HttpClient::get("/setPassword?password=hidden-value&type=0");
     HttpClient::get("/launchApp?sopid=com.orvana.nothing&uiappid=x");
     QVERIFY(waitUntil([&] { return agent.log().contains("Replay is ok::  false"); }, 5000));
-    const QByteArray log = agent.log();
-    QVERIFY(!log.contains("hidden-value"));
+    QVERIFY(!agent.log().contains("hidden-value"));
     // GCC writes "T&", clang (the sanitizer build) "T &".
-    QVERIFY(beginsLine(log, "^(virtual )?void UIMonitor::service\\(tarsel::HttpRequest ?&, tarsel::HttpResponse ?&\\) "
-                            "\"/setPassword\"$"));
-    QVERIFY2(log.contains("(\"password\", \"***\")") && log.contains("(\"type\", \"0\")"), log.constData());
+    QVERIFY(beginsLine("^(virtual )?void UIMonitor::service\\(tarsel::HttpRequest ?&, tarsel::HttpResponse ?&\\) \"/setPassword\"$"));
+    QVERIFY2(agent.log().contains("(\"password\", \"***\")") && agent.log().contains("(\"type\", \"0\")"), agent.log().constData());
     HttpClient::get("/launchApp?sopid=com.orvana.demo.list&uiappid=list");
     QVERIFY(waitUntil([&] { return agent.log().contains("Replay is ok::  true"); }, 5000));
 }
@@ -579,9 +475,8 @@ void AgentEndpoints::logLines()
 // "/SysLogger": the event-stream headers, then only the lines appended afterwards, in Latin-1.
 void AgentEndpoints::logStream()
 {
-    const QString log = root() + QStringLiteral("/data/log/message");
-    QFile file(log);
-    QVERIFY(QDir().mkpath(QFileInfo(log).absolutePath()) && file.open(QIODevice::Append));
+    QFile file(root() + QStringLiteral("/data/log/message"));
+    QVERIFY(QDir().mkpath(root() + QStringLiteral("/data/log")) && file.open(QIODevice::Append));
     file.write("written before the request\n");
     file.flush();
     QTcpSocket stream;
@@ -589,9 +484,8 @@ void AgentEndpoints::logStream()
     stream.write("GET /SysLogger HTTP/1.1\r\nHost: phone\r\n\r\n");
     QByteArray received;
     QVERIFY(waitUntil([&] { return (received += stream.readAll()).contains("\r\n\r\n"); }));
-    for (const char* header : {"HTTP/1.1 200 OK\r\n", "Content-Type: text/event-stream;charset=utf-8\r\n",
-                               "Cache-Control: no-cache\r\n", "Connection: keep-alive\r\n",
-                               "Access-Control-Allow-Origin: *\r\n", "Transfer-Encoding: chunked\r\n"})
+    for (const char* header : {"HTTP/1.1 200 OK\r\n", "Content-Type: text/event-stream;charset=utf-8\r\n", "Cache-Control: no-cache\r\n",
+                               "Connection: keep-alive\r\n", "Access-Control-Allow-Origin: *\r\n", "Transfer-Encoding: chunked\r\n"})
         QVERIFY2(received.contains(header), header);
     file.write("appended Gr\xc3\xbc\xc3\x9f \xe6\x97\xa5\n");
     file.flush();
@@ -607,8 +501,7 @@ void AgentEndpoints::wifi_data()
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<QStringList>("online");
     QTest::newRow("open network") << QByteArray("ssid=Orvana-Open") << QByteArray("1") << QStringList{"Orvana-Open"};
-    QTest::newRow("duplicate names: the first") << QByteArray("ssid=Orvana-Guest") << QByteArray("1")
-                                                << QStringList{"Orvana-Guest"};
+    QTest::newRow("duplicate names: the first") << QByteArray("ssid=Orvana-Guest") << QByteArray("1") << QStringList{"Orvana-Guest"};
     QTest::newRow("not Wi-Fi but same name") << QByteArray("ssid=Wired") << QByteArray("1") << QStringList{"Wired"};
     QTest::newRow("empty ssid: the nameless one") << QByteArray("ssid=") << QByteArray("1") << QStringList{""};
     QTest::newRow("negative timeout") << QByteArray("ssid=Orvana-Open&timeout=-5") << QByteArray("0") << QStringList();
@@ -626,18 +519,14 @@ void AgentEndpoints::wifi()
     const HttpAnswer reply = HttpClient::get("/connectOpenWiFi?" + query);
     QCOMPARE(reply.header("Content-Type"), text);
     QCOMPARE(reply.body, answer);
-    QVERIFY(timer.elapsed() < 5000);
-    if (query.contains("timeout=2"))
-        QVERIFY(timer.elapsed() >= 1000);
+    QVERIFY(timer.elapsed() < 5000 && (!query.contains("timeout=2") || timer.elapsed() >= 1000));
     const QStringList calls = recorder->calls();
     QCOMPARE(calls.value(0), QStringLiteral("SetProperty(string \"Powered\", variant boolean true)"));
     QCOMPARE(calls.contains(call("GetServices")), !query.contains("timeout=-"));
     QCOMPARE(calls.last() == call("Connect"), !online.isEmpty());
     // Only the service asked for is online; a second one of the same name stays idle.
     QStringList seen;
-    QDBusMessage list = QDBusMessage::createMethodCall(QStringLiteral("net.connman"), QStringLiteral("/"),
-                                                       QStringLiteral("net.connman.Manager"), QStringLiteral("GetServices"));
-    const QDBusArgument services = QDBusConnection::systemBus().call(list).arguments().value(0).value<QDBusArgument>();
+    const QDBusArgument services = busCall("net.connman", QStringLiteral("/"), "net.connman.Manager", "GetServices").arguments().value(0).value<QDBusArgument>();
     services.beginArray();
     while (!services.atEnd()) {
         QDBusObjectPath path;
@@ -647,11 +536,7 @@ void AgentEndpoints::wifi()
         services.endStructure();
         if (properties.value(QStringLiteral("State")) == QLatin1String("online"))
             seen << properties.value(QStringLiteral("Name")).toString();
-        // Back to idle for the next row.
-        QDBusMessage disconnect = QDBusMessage::createMethodCall(QStringLiteral("net.connman"), path.path(),
-                                                                 QStringLiteral("net.connman.Service"),
-                                                                 QStringLiteral("Disconnect"));
-        QDBusConnection::systemBus().call(disconnect);
+        busCall("net.connman", path.path(), "net.connman.Service", "Disconnect"); // idle again for the next row
     }
     services.endArray();
     QCOMPARE(seen, online);
@@ -674,15 +559,14 @@ void AgentEndpoints::brightness()
     agent.stop();
     stopProgram(sim);
     // The simulated phone makes its devices afresh.
-    QVERIFY(QDir(root() + QStringLiteral("/sys/class/backlight")).removeRecursively());
+    const QDir dir(root() + QStringLiteral("/sys/class/backlight/"));
+    QVERIFY(QDir(dir).removeRecursively());
     QVERIFY(startPhone(backlights));
     QVERIFY2(startAgent(), agent.log().constData());
-
     QString device;
-    const QDir dir(root() + QStringLiteral("/sys/class/backlight/"));
     for (const QString& entry : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted)) {
-        if (device.isEmpty() && QDir(dir.filePath(entry)).exists(QStringLiteral("brightness"))
-            && QDir(dir.filePath(entry)).exists(QStringLiteral("max_brightness")))
+        const QDir candidate(dir.filePath(entry));
+        if (device.isEmpty() && candidate.exists(QStringLiteral("brightness")) && candidate.exists(QStringLiteral("max_brightness")))
             device = dir.filePath(entry);
     }
     QCOMPARE(device.isEmpty(), backlights == QLatin1String("none"));
@@ -692,10 +576,9 @@ void AgentEndpoints::brightness()
     };
     const int maximum = device.isEmpty() ? -1 : read("max_brightness").trimmed().toInt();
     QCOMPARE(HttpClient::get("/maxBrightness").body, QByteArray::number(maximum));
-    const QList<QPair<QByteArray, int>> values = {{"brightness=0", 0}, {"brightness=42", 42},
-        {"brightness=100", 100}, {"brightness=" + QByteArray::number(maximum), maximum},
-        {"brightness=" + QByteArray::number(maximum + 1), maximum + 1}, {"brightness=-5", -5},
-        {"", 0}, {"brightness=bright", 0}};
+    const QList<QPair<QByteArray, int>> values = {{"brightness=0", 0}, {"brightness=42", 42}, {"brightness=100", 100},
+        {"brightness=" + QByteArray::number(maximum), maximum}, {"brightness=" + QByteArray::number(maximum + 1), maximum + 1},
+        {"brightness=-5", -5}, {"", 0}, {"brightness=bright", 0}};
     for (const auto& value : values) {
         const QByteArray before = read("brightness");
         const HttpAnswer answer = HttpClient::get("/setBrightness?" + value.first);
@@ -703,65 +586,56 @@ void AgentEndpoints::brightness()
         const bool accepted = !device.isEmpty() && value.second >= 0 && value.second <= maximum;
         QCOMPARE(answer.body, accepted ? QByteArray::number(QByteArray::number(value.second).size()) : "0");
         QCOMPARE(read("brightness"), accepted ? QByteArray::number(value.second) : before);
-        QCOMPARE(HttpClient::get("/getBrightness").body,
-                 device.isEmpty() ? QByteArray("-1") : read("brightness").trimmed());
+        QCOMPARE(HttpClient::get("/getBrightness").body, device.isEmpty() ? QByteArray("-1") : read("brightness").trimmed());
     }
-    if (!device.isEmpty()) {
-        // The kernel's line end is not part of the number.
-        QFile file(device + QStringLiteral("/brightness"));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write("128\n");
-        file.close();
-        QCOMPARE(HttpClient::get("/getBrightness").body, QByteArray("128"));
-        // Sets and gets on the one shared file object from many connections at once.
-        QAtomicInt bad;
-        QThreadPool pool;
-        pool.setMaxThreadCount(8);
-        for (int t = 0; t < 8; ++t) {
-            QtConcurrent::run(&pool, [&bad, t] {
-                for (int i = 0; i < 25; ++i) {
-                    const QByteArray set = HttpClient::get("/setBrightness?brightness=" + QByteArray::number((t * 25 + i) % 100)).body;
-                    const int got = HttpClient::get("/getBrightness").body.toInt();
-                    if (set.isEmpty() || set == "0" || set == "-1" || got < 0 || got >= 100)
-                        bad.ref();
-                }
-            });
-        }
-        pool.waitForDone();
-        QCOMPARE(bad.loadAcquire(), 0);
+    if (device.isEmpty())
+        return;
+    // The kernel's line end is not part of the number.
+    QFile file(device + QStringLiteral("/brightness"));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write("128\n") == 4);
+    file.close();
+    QCOMPARE(HttpClient::get("/getBrightness").body, QByteArray("128"));
+    // Sets and gets on the one shared file object from many connections at once.
+    QAtomicInt bad;
+    QThreadPool pool;
+    pool.setMaxThreadCount(8);
+    for (int t = 0; t < 8; ++t) {
+        QtConcurrent::run(&pool, [&bad, t] {
+            for (int i = 0; i < 25; ++i) {
+                const QByteArray set = HttpClient::get("/setBrightness?brightness=" + QByteArray::number((t * 25 + i) % 100)).body;
+                const int got = HttpClient::get("/getBrightness").body.toInt();
+                if (set.isEmpty() || set == "0" || set == "-1" || got < 0 || got >= 100)
+                    bad.ref();
+            }
+        });
     }
+    pool.waitForDone();
+    QCOMPARE(bad.loadAcquire(), 0);
 }
 
 // The screen gone, then the compositor gone: the fixed answers. Then a phone whose facts hold
-// what the usual one does not: a serial number and an OS version beyond ASCII, an automatic-time state that is
-// neither on nor off, another active volume role.
+// what the usual one does not: a serial number and an OS version beyond ASCII, an automatic-time
+// state that is neither on nor off, another active volume role.
 void AgentEndpoints::phoneServicesGone()
 {
+    const QList<QPair<QByteArray, QByteArray>> expected = {
+        {"/getLayoutXML", "<?xml version=\"1.0\" encoding=\"UTF-8\" ?><root createTime=\"\" sopId=\"\" uiAppId=\"\"></root>"},
+        {"/getScreenShot", ",0,0"}, {"/grabImage?x=1&y=1&w=5&h=5&s=1", ""}, {"without the compositor", ""},
+        {"/getPanelState", "0"}, {"/getLatestToast", ""}, {"/getScreenOrientation", "0"}, {"/checkFileExist?filename=/", "0"},
+        {"/dirList?dirname=/", ""}, {"/sendKeyEvent?value=1", ""}};
     stopProgram(screen);
-    const QList<QPair<QByteArray, QByteArray>> withoutScreen = {
-        {"/getLayoutXML",
-         "<?xml version=\"1.0\" encoding=\"UTF-8\" ?><root createTime=\"\" sopId=\"\" uiAppId=\"\"></root>"},
-        {"/getScreenShot", ",0,0"},
-        {"/grabImage?x=1&y=1&w=5&h=5&s=1", ""}};
-    for (const auto& expected : withoutScreen) {
-        const HttpAnswer answer = HttpClient::get(expected.first);
-        QCOMPARE(answer.header("Content-Type"), text);
-        QCOMPARE(answer.body, expected.second);
+    for (const auto& pair : expected) {
+        if (!pair.first.startsWith('/')) {
+            stopProgram(sim);
+            continue;
+        }
+        const HttpAnswer answer = HttpClient::get(pair.first);
+        QVERIFY2(answer.ok, pair.first.constData());
+        QCOMPARE(answer.body, pair.second);
+        QCOMPARE(answer.header("Content-Type"), pair.first.startsWith("/send") ? QByteArray() : text);
     }
 
-    stopProgram(sim);
-    const QList<QPair<QByteArray, QByteArray>> withoutCompositor = {
-        {"/getPanelState", "0"}, {"/getLatestToast", ""}, {"/getScreenOrientation", "0"},
-        {"/checkFileExist?filename=/", "0"}, {"/dirList?dirname=/", ""}};
-    for (const auto& expected : withoutCompositor) {
-        const HttpAnswer answer = HttpClient::get(expected.first);
-        QCOMPARE(answer.header("Content-Type"), text);
-        QCOMPARE(answer.body, expected.second);
-    }
-    QVERIFY(HttpClient::get("/sendKeyEvent?value=1").ok);
-
-    const QString statePath = root() + QStringLiteral("/data/sim/state.json");
-    QFile state(statePath);
+    QFile state(root() + QStringLiteral("/data/sim/state.json"));
     QVERIFY(state.open(QIODevice::ReadWrite));
     QJsonObject values = QJsonDocument::fromJson(state.readAll()).object();
     values.insert(QStringLiteral("autoSystemTime"), 2);

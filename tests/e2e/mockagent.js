@@ -22,24 +22,13 @@ function makePng(width, height, colour) {
   const header = Buffer.alloc(13);
   header.writeUInt32BE(width, 0);
   header.writeUInt32BE(height, 4);
-  header[8] = 8;
-  header[9] = 2;
+  header.set([8, 2], 8);
   const rows = Buffer.alloc(height * (width * 3 + 1));
   for (let y = 0; y < height; y++) {
-    for (let x = 0; x < width; x++) {
-      const [r, g, b] = colour(x, y);
-      const at = y * (width * 3 + 1) + 1 + x * 3;
-      rows[at] = r;
-      rows[at + 1] = g;
-      rows[at + 2] = b;
-    }
+    for (let x = 0; x < width; x++) rows.set(colour(x, y), y * (width * 3 + 1) + 1 + x * 3);
   }
   return Buffer.concat([Buffer.from([137, 80, 78, 71, 13, 10, 26, 10]), pngChunk('IHDR', header),
     pngChunk('IDAT', zlib.deflateSync(rows)), pngChunk('IEND', Buffer.alloc(0))]);
-}
-
-function pngSize(bytes) {
-  return { width: bytes.readUInt32BE(16), height: bytes.readUInt32BE(20) };
 }
 
 class MockAgent {
@@ -80,8 +69,8 @@ class MockAgent {
   }
 
   setScreen(png) {
-    const { width, height } = pngSize(png);
-    this.answer('/getScreenShot', { body: png.toString('base64') + ',' + height + ',' + width });
+    // The size from the IHDR chunk: height, then width.
+    this.answer('/getScreenShot', { body: png.toString('base64') + ',' + png.readUInt32BE(20) + ',' + png.readUInt32BE(16) });
   }
 
   setLayout(xml) { this.answer('/getLayoutXML', { body: xml }); }
@@ -125,4 +114,4 @@ class MockAgent {
   }
 }
 
-module.exports = { MockAgent, makePng, pngSize };
+module.exports = { MockAgent, makePng };

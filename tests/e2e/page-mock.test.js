@@ -192,15 +192,18 @@ describe('refresh', () => {
     assert.equal(await field('classname'), '');
   });
 
-  test('a refresh clears the selection when the selected item is gone, keeping the XPath field', async () => {
+  test('a refresh keeps the selection while the item is there, then clears it, keeping the XPath field', async () => {
     await open();
     await page.fill('#xpathinput', '//QQuickText');
     await page.click('#search');
     const xpath = await field('xpath');
     assert.equal(xpath, '/root/QQuickWindowQmlImpl/QQuickRootItem/QQuickRectangle/QQuickText[1]');
-    mock.setLayout(fixture.layoutXml({ changes: { temp2: { visible: 0 } } }));
     await page.click('#refbtn');
     await refreshedTimes(1);
+    assert.equal((await geometry('temp2')).border, RED, 'kept while the item is there');
+    mock.setLayout(fixture.layoutXml({ changes: { temp2: { visible: 0 } } }));
+    await page.click('#refbtn');
+    await refreshedTimes(2);
     for (const id of ['sopid', 'classname', 'objectname', 'itemtext', 'itemx', 'itemclip']) assert.equal(await field(id), '', id);
     assert.equal(await field('xpath'), xpath);
     assert.equal(await page.$eval('#dl', (b) => b.disabled), true);
@@ -264,17 +267,20 @@ describe('selection', () => {
     assert.equal(await field('objectname'), 'page');
   });
 
-  test('search: the first match of an attribute or text query; an empty field does nothing', async () => {
+  test('search: the first match of an attribute or text query; no match alerts; an empty field does nothing', async () => {
     await open();
     for (const [xpath, id] of [['//QQuickItem[2]/@tempID', 'temp12'], ['//QQuickText[contains(@text, "你好")]', 'temp2']]) {
       await page.fill('#xpathinput', xpath);
       await page.click('#search');
       assert.equal((await geometry(id)).border, RED, xpath);
     }
+    await page.fill('#xpathinput', '//QQuickNoSuchItem');
+    await page.click('#search');
+    await waitFor(() => dialogs.length === 1, 'alert');
     await page.fill('#xpathinput', '');
     await page.click('#search');
     await sleep(100);
-    assert.deepEqual(dialogs, []);
+    assert.deepEqual(dialogs, ['not fount xml object']);
     assert.equal(await field('objectname'), 'greeting');
   });
 });
@@ -378,11 +384,12 @@ describe('input', () => {
   test('sending the commit string empties the field; the page is busy until the refresh', async () => {
     await open({ clock: true });
     mock.delay('/sendCommitString', 200);
-    await page.fill('#commitstringinput', 'text');
+    await page.fill('#commitstringinput', 'a&b #c+d 中文');
     await page.click('#sendcommitstring');
     assert.equal(await field('commitstringinput'), '');
     assert.deepEqual(await busy(), [true, true]);
     await settle(['/sendCommitString'], 1);
+    assert.deepEqual(mock.made('/sendCommitString')[0].params, [['str', 'a&b #c+d 中文']]);
     await refreshesAfter(1500);
   });
 });
