@@ -7,21 +7,13 @@
 #include <QFile>
 
 namespace {
-bool simOnBus()
-{
-    return QDBusConnection::systemBus().interface()->isServiceRegistered(QStringLiteral("com.orvana.compositor"));
-}
+bool simOnBus() { return QDBusConnection::systemBus().interface()->isServiceRegistered(QStringLiteral("com.orvana.compositor")); }
 }
 
 SimProcess::SimProcess()
 {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.setStandardOutputFile(QProcess::nullDevice());
-}
-
-SimProcess::~SimProcess()
-{
-    stop();
 }
 
 bool SimProcess::start(const QStringList& environment)
@@ -31,8 +23,7 @@ bool SimProcess::start(const QStringList& environment)
         env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
     m_process.setProcessEnvironment(env);
     m_process.start(QStringLiteral(ORVANA_SIM_PATH), QStringList());
-    return m_process.waitForStarted(5000)
-        && waitUntil([this] { return simOnBus() || m_process.state() == QProcess::NotRunning; }) && simOnBus();
+    return m_process.waitForStarted(5000) && waitUntil([this] { return simOnBus() || m_process.state() == QProcess::NotRunning; }) && simOnBus();
 }
 
 void SimProcess::stop()
@@ -48,29 +39,14 @@ void SimProcess::stop()
     waitUntil([] { return !simOnBus(); }, 5000);
 }
 
-qint64 SimProcess::pid() const
-{
-    return m_process.processId();
-}
-
-QString SimProcess::root()
-{
-    return qEnvironmentVariable("ORVANA_DEVICE_ROOT");
-}
-
-QString SimProcess::logPath()
-{
-    return root() + QStringLiteral("/data/log/message");
-}
-
 QString SimProcess::logText()
 {
     QFile file(logPath());
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-QDBusMessage SimProcess::call(const QString& service, const QString& path, const QString& interface,
-                              const QString& method, const QVariantList& args)
+QDBusMessage SimProcess::call(const QString& service, const QString& path, const QString& interface, const QString& method,
+                              const QVariantList& args)
 {
     QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
     message.setArguments(args);
@@ -79,18 +55,6 @@ QDBusMessage SimProcess::call(const QString& service, const QString& path, const
 
 QDBusMessage SimProcess::compositor(const QString& interface, const QString& method, const QVariantList& args)
 {
-    return call(QStringLiteral("com.orvana.compositor"), QStringLiteral("/com/orvana/compositor"),
-                QStringLiteral("com.orvana.compositor.") + interface, method, args);
-}
-
-QDBusMessage SimProcess::zelvik(const QString& method, const QVariantList& args)
-{
-    return compositor(QStringLiteral("ZelvikInterface"), method, args);
-}
-
-QVariant SimProcess::value(const QDBusMessage& reply)
-{
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return QVariant();
-    return reply.arguments().constFirst();
+    return call(QStringLiteral("com.orvana.compositor"), QStringLiteral("/com/orvana/compositor"), QStringLiteral("com.orvana.compositor.") + interface,
+                method, args);
 }

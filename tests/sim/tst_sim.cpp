@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -21,22 +20,16 @@ bool writeFile(const QString& path, const QByteArray& data)
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
 }
 
-QJsonObject state()
+QByteArray state()
 {
     QFile file(SimProcess::root() + QStringLiteral("/data/sim/state.json"));
-    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool boolOf(const QDBusMessage& reply)
-{
-    const QVariant v = SimProcess::value(reply);
-    return v.userType() == QMetaType::Bool && v.toBool();
-}
-
-QDBusMessage kill(qint64 pid)
-{
-    return SimProcess::compositor(QStringLiteral("CompositorInterface"), QStringLiteral("killProcessesByPid"), {int(pid)});
-}
+// A reply that is a boolean, true or false.
+bool yes(const QDBusMessage& reply) { return reply.signature() == QLatin1String("b") && SimProcess::value(reply).toBool(); }
+bool no(const QDBusMessage& reply) { return reply.signature() == QLatin1String("b") && !SimProcess::value(reply).toBool(); }
+QDBusMessage kill(qint64 pid) { return SimProcess::compositor(QStringLiteral("CompositorInterface"), QStringLiteral("killProcessesByPid"), {int(pid)}); }
 
 QByteArray package(const QString& sopid, const QString& extra = QString())
 {
@@ -52,7 +45,7 @@ QString agentCopy(const QString& program)
     QFile::remove(agent);
     return QFile::copy(QStandardPaths::findExecutable(program), agent) ? agent : QString();
 }
-}
+} // namespace
 
 class TestSim : public QObject
 {
@@ -61,7 +54,6 @@ class TestSim : public QObject
 private slots:
     void init();
     void cleanup() { m_sim.stop(); }
-
     void killRefused_data();
     void killRefused();
     void killEndsAgent_data();
@@ -84,13 +76,9 @@ private:
 void TestSim::init()
 {
     QVERIFY2(!SimProcess::root().isEmpty(), "run under scripts/phone-env");
-    const QString tag = QString::fromLatin1(QTest::currentTestFunction());
-    QStringList env;
-    if (tag == QLatin1String("logCannotBeForged"))
-        env << QStringLiteral("ORVANA_SIM_LOG_LIMIT=400");
-    if (tag == QLatin1String("backlightNamesChecked"))
-        env << QStringLiteral("ORVANA_SIM_BACKLIGHTS=x,../y:5,c:7,d:-1");
-    QVERIFY(m_sim.start(env));
+    const QByteArray tag = QTest::currentTestFunction();
+    QVERIFY(m_sim.start(tag == "logCannotBeForged" ? QStringList{"ORVANA_SIM_LOG_LIMIT=400"}
+                        : tag == "backlightNamesChecked" ? QStringList{"ORVANA_SIM_BACKLIGHTS=x,../y:5,c:7,d:-1"} : QStringList()));
 }
 
 void TestSim::killRefused_data()
@@ -117,9 +105,7 @@ void TestSim::killRefused()
         QVERIFY(sleeper.waitForStarted());
         pid = sleeper.processId();
     }
-    const QDBusMessage reply = kill(pid);
-    QCOMPARE(reply.signature(), QStringLiteral("b"));
-    QVERIFY(!boolOf(reply));
+    QVERIFY(no(kill(pid)));
     QCOMPARE(::kill(pid_t(m_sim.pid()), 0), 0);
     if (who == QLatin1String("sleep")) {
         QVERIFY2(!sleeper.waitForFinished(300), "a stale id of another program must not be killed");
@@ -147,7 +133,7 @@ void TestSim::killEndsAgent()
     // Only ended by SIGKILL once it ignores SIGTERM.
     QVERIFY(program != QLatin1String("bash") || agent.waitForReadyRead());
     const qint64 pid = agent.processId();
-    QVERIFY(boolOf(kill(pid)));
+    QVERIFY(yes(kill(pid)));
     // The call's event loop may already have seen the process end.
     QVERIFY(agent.state() == QProcess::NotRunning || agent.waitForFinished(1000));
     QCOMPARE(agent.exitStatus(), QProcess::CrashExit);
@@ -195,9 +181,7 @@ void TestSim::pathsRefused()
     QVariantList values;
     for (const QString& arg : args)
         values << (arg.isEmpty() ? arg : root + arg);
-    const QDBusMessage reply = SimProcess::zelvik(method, values);
-    QCOMPARE(reply.signature(), QStringLiteral("b"));
-    QVERIFY(!boolOf(reply));
+    QVERIFY(no(SimProcess::zelvik(method, values)));
     QCOMPARE(QFileInfo::exists(root + untouched), exists);
     QCOMPARE(SimProcess::value(SimProcess::zelvik(QStringLiteral("dirList"), {QString()})).toByteArray(), QByteArray());
 }
@@ -237,12 +221,13 @@ void TestSim::passwordKeptSalted()
     CSystemUserAuthenManager auth;
     const QString secret = QStringLiteral("tulip42secret");
     QCOMPARE(auth.setPassword(secret, CSystemUserAuthenManager::PasswordStrong), CSystemUserAuthenManager::AuthenOK);
-    const QString hash = state().value(QStringLiteral("passwordHash")).toString();
-    QVERIFY(!hash.isEmpty());
+    const auto hash = [] { return QJsonDocument::fromJson(state()).object().value(QStringLiteral("passwordHash")).toString(); };
+    const QString first = hash();
+    QVERIFY(!first.isEmpty());
     QCOMPARE(auth.setPassword(QString(), CSystemUserAuthenManager::PasswordNone), CSystemUserAuthenManager::AuthenOK);
     QCOMPARE(auth.setPassword(secret, CSystemUserAuthenManager::PasswordStrong), CSystemUserAuthenManager::AuthenOK);
-    QVERIFY2(state().value(QStringLiteral("passwordHash")).toString() != hash, "a new salt each time");
-    QVERIFY(!QJsonDocument(state()).toJson().contains(secret.toUtf8()));
+    QVERIFY2(hash() != first, "a new salt each time");
+    QVERIFY(!state().contains(secret.toUtf8()));
     QVERIFY(!SimProcess::logText().contains(secret));
     // Kept over a restart: the same password is recognised.
     m_sim.stop();
