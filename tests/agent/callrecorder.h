@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QProcess>
-#include <QString>
 #include <QStringList>
 
 // Watches the private system bus with dbus-monitor and records the method calls that match a
@@ -10,17 +9,19 @@
 class CallRecorder
 {
 public:
-    explicit CallRecorder(const QString& rule);
+    explicit CallRecorder(const QString& rule) : rule(rule) {}
     ~CallRecorder();
 
     bool start();
     // The calls seen so far, after waiting until the bus has been quiet for a moment.
     QStringList calls(int settleMs = 300);
-    void clear();
+    void clear()
+    {
+        calls(100);
+        recorded.clear();
+    }
 
 private:
-    void consume();
-
     QString rule;
     QProcess monitor;
     QByteArray pending;
