@@ -80,13 +80,10 @@ class TestSwitch : public QObject
 private slots:
     void initTestCase();
     void cleanup();
-    void pageShowsTheSwitch_data();
-    void pageShowsTheSwitch();
-    void tapsSetTheSwitch_data() { pageShowsTheSwitch_data(); }
+    void tapsSetTheSwitch_data();
     void tapsSetTheSwitch();
     void restartEndsWithStatusZero_data();
     void restartEndsWithStatusZero();
-    void startsAgentService();
     void launchCompleteLogsHomeStartOnly_data();
     void launchCompleteLogsHomeStartOnly();
     void programStartsAndKeepsRunning_data() { restartEndsWithStatusZero_data(); }
@@ -97,16 +94,13 @@ private:
     bool startCompositor(const QString& compositor);
     bool openPage(const QString& compositor);
 
-    QTemporaryDir m_temp;
     SimProcess m_sim;
     std::unique_ptr<zelvik_support_Workspace> m_workspace;
 };
 
 void TestSwitch::initTestCase()
 {
-    QVERIFY(m_temp.isValid());
     view()->engine()->addImportPath(QStringLiteral(ZELVIK_QML_DIR));
-    qputenv("FAKE_AGENT_RECORD", m_temp.filePath(QStringLiteral("agent-starts")).toLocal8Bit());
 }
 
 void TestSwitch::cleanup()
@@ -133,28 +127,23 @@ bool TestSwitch::openPage(const QString& compositor)
     return waitForFrame();
 }
 
-void TestSwitch::pageShowsTheSwitch_data()
+void TestSwitch::tapsSetTheSwitch_data()
 {
     QTest::addColumn<QString>("compositor");
     for (const char* state : {"on", "off", "absent"})
         QTest::newRow(state) << state;
 }
 
-void TestSwitch::pageShowsTheSwitch()
-{
-    QFETCH(QString, compositor);
-    QVERIFY(openPage(compositor));
-    QCOMPARE(switchOn(), compositor == QLatin1String("on"));
-    QVERIFY(!buttonEnabled());
-}
-
-// Without the compositor, the page only.
+// The page shows the compositor's state (off without one) and the restart button disabled until
+// a tap; without the compositor, taps change the page only.
 void TestSwitch::tapsSetTheSwitch()
 {
     QFETCH(QString, compositor);
     QVERIFY(openPage(compositor));
     const bool start = compositor == QLatin1String("on");
     const bool present = compositor != QLatin1String("absent");
+    QCOMPARE(switchOn(), start);
+    QVERIFY(!buttonEnabled());
     for (const bool on : {!start, start}) {
         const QString line = QStringLiteral("automation switch ") + (on ? "on" : "off");
         const int before = logCount(line);
@@ -200,15 +189,6 @@ void TestSwitch::restartEndsWithStatusZero()
     }
 }
 
-void TestSwitch::startsAgentService()
-{
-    const QString record = m_temp.filePath(QStringLiteral("agent-starts"));
-    QFile::remove(record);
-    QVERIFY(openPage("off"));
-    // One empty argument, started as a service.
-    QTRY_COMPARE(readFile(record), QByteArray("1:[] option=2\n"));
-}
-
 void TestSwitch::launchCompleteLogsHomeStartOnly_data()
 {
     QTest::addColumn<int>("option");
@@ -231,7 +211,8 @@ void TestSwitch::launchCompleteLogsHomeStartOnly()
     QCOMPARE(messages, expected);
 }
 
-// The built program from a folder of its own, with the stand-in agent and the QML modules beside it.
+// The built program from a folder of its own, with the stand-in agent and the QML modules beside
+// it. It starts the agent with one empty argument, as a service.
 void TestSwitch::programStartsAndKeepsRunning()
 {
     QFETCH(QString, compositor);
