@@ -2,30 +2,22 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-RawClient::RawClient() : fd(-1) {}
-
-RawClient::RawClient(int fd) : fd(fd) {}
-
-RawClient::~RawClient()
-{
-    close();
-}
-
 void RawClient::close()
 {
     if (fd >= 0)
         ::close(fd);
     fd = -1;
+    pending.clear();
 }
 
 int RawClient::socketPair(RawClient** client)
@@ -124,32 +116,35 @@ QByteArray RawClient::receiveUntilClosed(int timeoutMs, bool* closed)
     return result;
 }
 
-QByteArray RawClient::receiveResponse(int timeoutMs)
+QByteArray RawClient::fetchFixed(quint16 port, int retryMs)
 {
     QElapsedTimer timer;
     timer.start();
-    auto more = [&]() { return timer.elapsed() < timeoutMs && readSome(int(timeoutMs - timer.elapsed())) > 0; };
-    int headEnd;
-    while ((headEnd = pending.indexOf("\r\n\r\n")) < 0)
-        if (!more())
-            return receive(pending.size(), 0);
-    headEnd += 4;
-    const QByteArray head = pending.left(headEnd).toLower();
-    int end = -1;
-    const int lengthAt = head.indexOf("\r\ncontent-length: ");
-    if (lengthAt >= 0) {
-        end = headEnd + head.mid(lengthAt + 18, head.indexOf("\r\n", lengthAt + 2) - lengthAt - 18).toInt();
-        while (pending.size() < end)
-            if (!more())
-                break;
-    } else if (head.contains("\r\ntransfer-encoding: chunked")) {
-        while ((end = pending.indexOf("\r\n0\r\n\r\n", headEnd - 2)) < 0)
-            if (!more())
-                break;
-        if (end >= 0)
-            end += 7;
+    for (;;) {
+        const bool sent = connectTo(port) && send("GET /fixed HTTP/1.1\r\n\r\n");
+        const QByteArray answer = sent ? receive(HELLO.size()) : QByteArray();
+        if (!answer.startsWith("HTTP/1.1 503") || timer.elapsed() > retryMs)
+            return answer;
+        while (readSome(100) > 0) {
+        }
     }
-    if (end < 0)
-        return receiveUntilClosed(int(qMax<qint64>(timeoutMs - timer.elapsed(), 0)));
-    return receive(qMin(end, pending.size()), 0);
+}
+
+QByteArray runCurl(const QStringList& arguments, QByteArray* standardError, int timeoutMs)
+{
+    QProcess process;
+    process.start("curl", arguments);
+    QElapsedTimer timer;
+    timer.start();
+    while (process.state() != QProcess::NotRunning && timer.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents();
+        process.waitForFinished(5);
+    }
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+    }
+    if (standardError)
+        *standardError = process.readAllStandardError();
+    return process.readAllStandardOutput();
 }

@@ -1,18 +1,18 @@
 #pragma once
 
 #include <QByteArray>
-#include <QString>
+#include <QStringList>
 
-class QTcpSocket;
+// The answer of TestRequestHandler to "GET /fixed".
+const QByteArray HELLO = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello";
 
 // A plain blocking client socket for tests: exact bytes out, exact bytes in. Every wait
 // keeps the calling thread's event loop turning, so a server in the same thread runs.
 class RawClient
 {
 public:
-    RawClient();
-    explicit RawClient(int fd);
-    ~RawClient();
+    explicit RawClient(int fd = -1) : fd(fd) {}
+    ~RawClient() { close(); }
     RawClient(const RawClient&) = delete;
     RawClient& operator=(const RawClient&) = delete;
 
@@ -22,8 +22,9 @@ public:
     QByteArray receive(int total, int timeoutMs = 5000);
     // Reads until the peer closes or `timeoutMs` passed; `closed` tells which.
     QByteArray receiveUntilClosed(int timeoutMs = 5000, bool* closed = nullptr);
-    // Reads one complete response (head plus "Content-Length" or chunked body).
-    QByteArray receiveResponse(int timeoutMs = 15000);
+    // Connects and asks for /fixed: as many bytes as HELLO has. A 503 (a handler still
+    // finishing with its last client) is tried again for up to `retryMs`.
+    QByteArray fetchFixed(quint16 port, int retryMs = 0);
     void shutdownWrite();
     void close();
     int descriptor() const { return fd; }
@@ -37,3 +38,7 @@ private:
     int fd;
     QByteArray pending;
 };
+
+// Runs curl and returns what it printed on standard output; the calling thread's event
+// loop keeps turning meanwhile, so a server in the same thread answers.
+QByteArray runCurl(const QStringList& arguments, QByteArray* standardError = nullptr, int timeoutMs = 60000);

@@ -88,10 +88,15 @@ def request_bytes(path, headers=()):
 
 def read_to_end(sock, timeout=10):
     sock.settimeout(timeout)
-    data = b""
-    while chunk := sock.recv(65536):
-        data += chunk
-    return data
+    return b"".join(iter(lambda: sock.recv(65536), b""))
+
+
+def run_threads(target, count=4):
+    threads = [threading.Thread(target=target, args=(i,)) for i in range(count)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
 
 
 class Reader:
@@ -162,13 +167,12 @@ class Agent:
             return False
 
     def stop(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+        self.process.terminate()
+        try:
+            self.process.wait(10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
         self.log.close()
 
     def resources(self):
@@ -231,15 +235,9 @@ def case_vanish(agent):
           f"handlers/threads/fds went from {small} to {base}")
     per_handler_fds = (base[2] - small[2]) // grown
 
-    def partial_then_close(sock):
-        sock.sendall(b"GET /getOsVersion HTTP/1.1\r\nHo")
-        sock.close()
-
-    def request_then_reset(sock):
-        sock.sendall(request_bytes("/"))
-        reset(sock)
-
-    kinds = [socket.socket.close, reset, partial_then_close, request_then_reset]
+    kinds = [socket.socket.close, reset,
+             lambda sock: (sock.sendall(b"GET /getOsVersion HTTP/1.1\r\nHo"), sock.close()),
+             lambda sock: (sock.sendall(request_bytes("/")), reset(sock))]
     cycles = 1000 if SHORT else 30000 if LONG else 10000
     errors = []
 
@@ -250,11 +248,7 @@ def case_vanish(agent):
         except OSError as error:
             errors.append(error)
 
-    workers = [threading.Thread(target=worker, args=(i,)) for i in range(4)]
-    for thread in workers:
-        thread.start()
-    for thread in workers:
-        thread.join()
+    run_threads(worker)
     check(not errors, f"client errors: {errors[:3]}")
 
     def expected(handlers):
@@ -386,9 +380,8 @@ def case_sim_restart(agent):
                 status, body = None, str(error).encode()
             answers.append((path, begin, time.monotonic(), status, body))
 
-    workers = [threading.Thread(target=worker, args=(i,)) for i in range(4)]
-    for thread in workers:
-        thread.start()
+    runner = threading.Thread(target=run_threads, args=(worker,))
+    runner.start()
     try:
         time.sleep(1)
         os.kill(pid, signal.SIGKILL)
@@ -402,8 +395,7 @@ def case_sim_restart(agent):
         time.sleep(1)
     finally:
         stop.set()
-        for thread in workers:
-            thread.join()
+        runner.join()
 
     check(all(a[3] == 200 for a in answers), f"failed during the restart: {[a for a in answers if a[3] != 200][:3]}")
     slowest = max(a[2] - a[1] for a in answers)

@@ -8,68 +8,35 @@
 // In processes without ThreadSanitizer the annotations are absent and only Qt's code runs.
 #include <dlfcn.h>
 
-#include <cstdint>
-
 extern "C" {
 void __tsan_acquire(void* address) __attribute__((weak));
 void __tsan_release(void* address) __attribute__((weak));
 }
 
 namespace {
+using Function = void (*)(void*);
+Function original(const char* name) { return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name)); }
 
-void acquired(void* mutex)
+void locked(Function lock, void* mutex)
 {
+    lock(mutex);
     if (__tsan_acquire)
         __tsan_acquire(mutex);
 }
 
-void releasing(void* mutex)
+void unlocking(Function unlock, void* mutex)
 {
     if (__tsan_release)
         __tsan_release(mutex);
+    unlock(mutex);
 }
-
-template<typename Function>
-Function original(const char* name)
-{
-    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
-}
-
 } // namespace
 
-// The classes are only addresses here; the mangled names are Qt 5's.
+// The classes are only addresses here; the mangled names are Qt 5's: QMutex::lock() and unlock(),
+// and the contended paths of the inline QBasicMutex::lock() and unlock().
 extern "C" {
-
-// void QMutex::lock()
-void _ZN6QMutex4lockEv(void* mutex)
-{
-    static auto lock = original<void (*)(void*)>("_ZN6QMutex4lockEv");
-    lock(mutex);
-    acquired(mutex);
+void _ZN6QMutex4lockEv(void* m) { static const Function f = original("_ZN6QMutex4lockEv"); locked(f, m); }
+void _ZN6QMutex6unlockEv(void* m) { static const Function f = original("_ZN6QMutex6unlockEv"); unlocking(f, m); }
+void _ZN11QBasicMutex12lockInternalEv(void* m) { static const Function f = original("_ZN11QBasicMutex12lockInternalEv"); locked(f, m); }
+void _ZN11QBasicMutex14unlockInternalEv(void* m) { static const Function f = original("_ZN11QBasicMutex14unlockInternalEv"); unlocking(f, m); }
 }
-
-// void QMutex::unlock()
-void _ZN6QMutex6unlockEv(void* mutex)
-{
-    static auto unlock = original<void (*)(void*)>("_ZN6QMutex6unlockEv");
-    releasing(mutex);
-    unlock(mutex);
-}
-
-// void QBasicMutex::lockInternal(): the contended path of the inline QBasicMutex::lock()
-void _ZN11QBasicMutex12lockInternalEv(void* mutex)
-{
-    static auto lock = original<void (*)(void*)>("_ZN11QBasicMutex12lockInternalEv");
-    lock(mutex);
-    acquired(mutex);
-}
-
-// void QBasicMutex::unlockInternal()
-void _ZN11QBasicMutex14unlockInternalEv(void* mutex)
-{
-    static auto unlock = original<void (*)(void*)>("_ZN11QBasicMutex14unlockInternalEv");
-    releasing(mutex);
-    unlock(mutex);
-}
-
-} // extern "C"

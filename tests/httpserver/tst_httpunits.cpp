@@ -1,4 +1,6 @@
+// The request parser and the response writer on their own, over a socket pair.
 #include "httprequest.h"
+#include "httpresponse.h"
 #include "rawclient.h"
 
 #include <QTcpSocket>
@@ -7,10 +9,11 @@
 #include <memory>
 
 using tarsel::HttpRequest;
+using tarsel::HttpResponse;
 
 Q_DECLARE_METATYPE(HttpRequest::RequestStatus)
 
-class TestHttpRequest : public QObject
+class TestHttpUnits : public QObject
 {
     Q_OBJECT
 private slots:
@@ -23,6 +26,8 @@ private slots:
     void multipartSizeLimit();
     void uploadedFileRemovedUnlessMoved();
     void missingTempDirectoryAborts();
+    void bytesOnTheWire_data();
+    void bytesOnTheWire();
 
 private:
     struct Fed {
@@ -36,7 +41,7 @@ private:
     QTemporaryDir root;
 };
 
-void TestHttpRequest::initTestCase()
+void TestHttpUnits::initTestCase()
 {
     QVERIFY(root.isValid());
     qputenv("ORVANA_DEVICE_ROOT", root.path().toLocal8Bit());
@@ -46,7 +51,7 @@ void TestHttpRequest::initTestCase()
     QVERIFY(HttpRequest::tempDirectory().startsWith(root.path()));
 }
 
-TestHttpRequest::Fed TestHttpRequest::feed(const QByteArray& data, int step, int maxSize, int maxMultiPartSize)
+TestHttpUnits::Fed TestHttpUnits::feed(const QByteArray& data, int step, int maxSize, int maxMultiPartSize)
 {
     RawClient* client = nullptr;
     QTcpSocket socket;
@@ -69,12 +74,12 @@ TestHttpRequest::Fed TestHttpRequest::feed(const QByteArray& data, int step, int
     return fed;
 }
 
-QStringList TestHttpRequest::tempFiles() const
+QStringList TestHttpUnits::tempFiles() const
 {
     return QDir(HttpRequest::tempDirectory()).entryList(QDir::Files | QDir::Hidden);
 }
 
-void TestHttpRequest::bodyTooLargeAbortsBeforeBody()
+void TestHttpUnits::bodyTooLargeAbortsBeforeBody()
 {
     const QByteArray head = "POST / HTTP/1.1\r\nContent-Length: 100\r\n\r\n";
     QTest::ignoreMessage(QtWarningMsg, "HttpRequest: expected body is too large");
@@ -87,7 +92,7 @@ void TestHttpRequest::bodyTooLargeAbortsBeforeBody()
     QCOMPARE(fits.request->getBody(), QByteArray(100, 'b'));
 }
 
-void TestHttpRequest::lineNeverReadPastLimit()
+void TestHttpUnits::lineNeverReadPastLimit()
 {
     QTest::ignoreMessage(QtWarningMsg, "HttpRequest: received too many bytes");
     const QByteArray input = "GET /" + QByteArray(500, 'a') + " HTTP/1.1\r\n\r\n";
@@ -102,7 +107,7 @@ static QByteArray multipartRequest(const QByteArray& body, const QByteArray& con
            + "\r\n\r\n" + body;
 }
 
-void TestHttpRequest::multipart_data()
+void TestHttpUnits::multipart_data()
 {
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<HttpRequest::RequestStatus>("status");
@@ -148,7 +153,7 @@ void TestHttpRequest::multipart_data()
     row("no content-length", "POST / HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=b\r\n\r\n", {});
 }
 
-void TestHttpRequest::multipart()
+void TestHttpUnits::multipart()
 {
     QFETCH(QByteArray, input);
     QFETCH(HttpRequest::RequestStatus, status);
@@ -184,7 +189,7 @@ void TestHttpRequest::multipart()
     }
 }
 
-void TestHttpRequest::multipartSizeLimit_data()
+void TestHttpUnits::multipartSizeLimit_data()
 {
     QTest::addColumn<int>("extra");
     QTest::addColumn<HttpRequest::RequestStatus>("status");
@@ -193,7 +198,7 @@ void TestHttpRequest::multipartSizeLimit_data()
     QTest::newRow("announced above the limit") << 1 << HttpRequest::abort;
 }
 
-void TestHttpRequest::multipartSizeLimit()
+void TestHttpUnits::multipartSizeLimit()
 {
     QFETCH(int, extra);
     QFETCH(HttpRequest::RequestStatus, status);
@@ -214,7 +219,7 @@ void TestHttpRequest::multipartSizeLimit()
     QCOMPARE(tempFiles(), QStringList());
 }
 
-void TestHttpRequest::uploadedFileRemovedUnlessMoved()
+void TestHttpUnits::uploadedFileRemovedUnlessMoved()
 {
     const QByteArray body = "--XyZ\r\nContent-Disposition: form-data; name=\"a\"; filename=\"a\"\r\n\r\nA\r\n"
                             "--XyZ\r\nContent-Disposition: form-data; name=\"b\"; filename=\"b\"\r\n\r\nB\r\n--XyZ--\r\n";
@@ -233,7 +238,7 @@ void TestHttpRequest::uploadedFileRemovedUnlessMoved()
     QCOMPARE(kept.readAll(), QByteArray("A"));
 }
 
-void TestHttpRequest::missingTempDirectoryAborts()
+void TestHttpUnits::missingTempDirectoryAborts()
 {
     QVERIFY(QDir(HttpRequest::tempDirectory()).removeRecursively());
     QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^HttpRequest: cannot create temp file "));
@@ -243,5 +248,52 @@ void TestHttpRequest::missingTempDirectoryAborts()
     QVERIFY(QDir().mkpath(HttpRequest::tempDirectory()));
 }
 
-QTEST_GUILESS_MAIN(TestHttpRequest)
-#include "tst_httprequest.moc"
+void TestHttpUnits::bytesOnTheWire_data()
+{
+    // What the wire table of tst_httpserver cannot show with its handler. headers: "Name=Value";
+    // parts: every part but the last is written without lastPart, the last one with lastPart.
+    QTest::addColumn<QByteArrayList>("headers");
+    QTest::addColumn<QByteArrayList>("parts");
+    QTest::addColumn<QByteArray>("expected");
+    auto row = [](const char* name, const QByteArrayList& headers, const QByteArrayList& parts, const QByteArray& tail) {
+        QTest::newRow(name) << headers << parts << "HTTP/1.1 200 OK\r\n" + tail;
+    };
+    const QByteArray chunked = "Transfer-Encoding: chunked\r\n\r\n";
+    row("empty last part", {}, {""}, "Content-Length: 0\r\n\r\n");
+    row("content length replaced", {"Content-Length=99"}, {"ab"}, "Content-Length: 2\r\n\r\nab");
+    row("chunked", {}, {"abcdefghijklmnopqrstuvwxyz", ""}, chunked + "1a\r\nabcdefghijklmnopqrstuvwxyz\r\n0\r\n\r\n");
+    row("connection Close is raw", {"connection=Close"}, {"a", "b"}, "connection: Close\r\n\r\nab");
+    row("Connection keep-alive is chunked", {"Connection=keep-alive"}, {"a", ""},
+        "Connection: keep-alive\r\n" + chunked + "1\r\na\r\n0\r\n\r\n");
+    row("header order", {"x-lower=1", "Content-Type=t", "Connection=c"}, {""},
+        "Connection: c\r\nContent-Length: 0\r\nContent-Type: t\r\nx-lower: 1\r\n\r\n");
+    row("header replaced", {"A=1", "A=2"}, {""}, "A: 2\r\nContent-Length: 0\r\n\r\n");
+    const QByteArray big(70000, 'x');
+    row("large chunk", {}, {big, ""}, chunked + "11170\r\n" + big + "\r\n0\r\n\r\n");
+}
+
+void TestHttpUnits::bytesOnTheWire()
+{
+    QFETCH(QByteArrayList, headers);
+    QFETCH(QByteArrayList, parts);
+    QFETCH(QByteArray, expected);
+
+    RawClient* client = nullptr;
+    QTcpSocket socket;
+    QVERIFY(socket.setSocketDescriptor(RawClient::socketPair(&client)));
+    std::unique_ptr<RawClient> owner(client);
+    HttpResponse response(&socket);
+    for (const QByteArray& header : headers) {
+        const int eq = header.indexOf('=');
+        response.setHeader(header.left(eq), header.mid(eq + 1));
+    }
+    for (int i = 0; i < parts.size(); ++i) {
+        QVERIFY(!response.hasSentLastPart());
+        response.write(parts.at(i), i == parts.size() - 1);
+    }
+    QVERIFY(response.hasSentLastPart());
+    QCOMPARE(client->receive(expected.size() + 1, 100), expected);
+}
+
+QTEST_GUILESS_MAIN(TestHttpUnits)
+#include "tst_httpunits.moc"
