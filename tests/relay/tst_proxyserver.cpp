@@ -87,7 +87,6 @@ private slots:
     void lastBytesBeforeCloseArrive_data();
     void lastBytesBeforeCloseArrive();
     void clientBytesBeforeTargetAcceptsArrive();
-    void slowReaderDoesNotStallOtherSession();
     void targetUnreachableClosesClient_data();
     void targetUnreachableClosesClient();
 
@@ -184,22 +183,23 @@ void TestProxyServer::relaysBothWays()
     QVERIFY(atClient == down);
 }
 
+// The first session leaves from the fixed local port, the second from another. A target that does
+// not read must not hold up the other session (the relay never blocks).
 void TestProxyServer::twoSessionsAtOnce()
 {
-    Session a = open();
-    Session b = open();
-    QVERIFY(a.target);
-    QVERIFY(b.target);
-    QCOMPARE(a.target->peerPort(), FIXED_LOCAL_PORT);
-    QVERIFY(b.target->peerPort() != FIXED_LOCAL_PORT);
-    a.client->write("to a");
-    b.client->write("to b");
-    b.target->write("from b");
-    a.target->write("from a");
-    QCOMPARE(readExactly(a.target.get(), 4), QByteArray("to a"));
-    QCOMPARE(readExactly(b.target.get(), 4), QByteArray("to b"));
-    QCOMPARE(readExactly(a.client.get(), 6), QByteArray("from a"));
-    QCOMPARE(readExactly(b.client.get(), 6), QByteArray("from b"));
+    Session slow = open();
+    Session fast = open();
+    QVERIFY(slow.target && fast.target);
+    QCOMPARE(slow.target->peerPort(), FIXED_LOCAL_PORT);
+    QVERIFY(fast.target->peerPort() != FIXED_LOCAL_PORT);
+    slow.client->write(randomBytes(16 * 1024 * 1024));
+    slow.target->write("to the slow one");
+    QTest::qWait(200);
+    fast.client->write("ping");
+    QCOMPARE(readExactly(fast.target.get(), 4), QByteArray("ping"));
+    fast.target->write("pong");
+    QCOMPARE(readExactly(fast.client.get(), 4), QByteArray("pong"));
+    QCOMPARE(readExactly(slow.client.get(), 15), QByteArray("to the slow one"));
 }
 
 // Either side closes after a burst: the other side gets every byte, then the close.
@@ -250,21 +250,6 @@ void TestProxyServer::clientBytesBeforeTargetAcceptsArrive()
     QCOMPARE(readExactly(accepted.get(), 15), QByteArray("SSH-2.0-early\r\n"));
     QCOMPARE(countLines(QStringLiteral("OnTaskStartOk: %1$").arg(nextId)), 1);
     ++nextId;
-}
-
-void TestProxyServer::slowReaderDoesNotStallOtherSession()
-{
-    // A target that does not read must not hold up another session (the relay never blocks).
-    Session slow = open();
-    Session fast = open();
-    QVERIFY(slow.target);
-    QVERIFY(fast.target);
-    slow.client->write(randomBytes(16 * 1024 * 1024));
-    QTest::qWait(200);
-    fast.client->write("ping");
-    QCOMPARE(readExactly(fast.target.get(), 4), QByteArray("ping"));
-    fast.target->write("pong");
-    QCOMPARE(readExactly(fast.client.get(), 4), QByteArray("pong"));
 }
 
 void TestProxyServer::targetUnreachableClosesClient_data()

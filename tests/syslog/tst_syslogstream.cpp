@@ -30,11 +30,12 @@ qint64 threadCpuMicroseconds()
            + usage.ru_stime.tv_usec;
 }
 
-// Runs streams and records when each ended and the CPU time its thread spent.
-class StreamRecorder
+// The real server's request handler: every request streams. It records when each stream ended
+// and the CPU time its thread spent.
+class StreamHandler : public tarsel::HttpRequestHandler
 {
 public:
-    void stream(tarsel::HttpResponse& response)
+    void service(tarsel::HttpRequest&, tarsel::HttpResponse& response) override
     {
         running.ref();
         const qint64 cpuBefore = threadCpuMicroseconds();
@@ -52,17 +53,6 @@ public:
     QMutex mutex;
     qint64 lastCpuMicroseconds = -1;
     QElapsedTimer lastEnd;
-};
-
-// The real server's request handler: every request streams.
-class StreamHandler : public tarsel::HttpRequestHandler
-{
-public:
-    explicit StreamHandler(StreamRecorder& recorder) : recorder(recorder) {}
-    void service(tarsel::HttpRequest&, tarsel::HttpResponse& response) override { recorder.stream(response); }
-
-private:
-    StreamRecorder& recorder;
 };
 
 // A client of the event stream that decodes the chunked body into events.
@@ -146,9 +136,8 @@ private:
 
     QTemporaryDir root;
     QString logPath;
-    StreamRecorder recorder;
+    StreamHandler recorder;
     std::unique_ptr<QSettings> settings;
-    std::unique_ptr<StreamHandler> handler;
     std::unique_ptr<tarsel::HttpListener> listener;
 };
 
@@ -161,12 +150,9 @@ void TestSysLogStream::initTestCase()
 
     settings.reset(new QSettings(root.path() + QStringLiteral("/listener.ini"), QSettings::IniFormat));
     settings->setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
-    settings->setValue(QStringLiteral("port"), 0);
-    settings->setValue(QStringLiteral("minThreads"), 1);
     settings->setValue(QStringLiteral("maxThreads"), MAX_THREADS);
     settings->setValue(QStringLiteral("readTimeout"), 60000);
-    handler.reset(new StreamHandler(recorder));
-    listener.reset(new tarsel::HttpListener(settings.get(), handler.get()));
+    listener.reset(new tarsel::HttpListener(settings.get(), &recorder));
     QVERIFY(listener->isListening());
 }
 
