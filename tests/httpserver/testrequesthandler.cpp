@@ -5,17 +5,11 @@
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QMap>
 
 #include <stdexcept>
 
 using tarsel::HttpRequest;
 using tarsel::HttpResponse;
-
-TestRequestHandler::TestRequestHandler(QObject* parent)
-    : tarsel::HttpRequestHandler(parent)
-{
-}
 
 QByteArray TestRequestHandler::pattern(int size)
 {

@@ -12,6 +12,8 @@ ZELVIK_LOAD_LONG=1  more cycles, longer slow clients, and a client that never re
                     agent drops it
 """
 
+import http.client
+import io
 import os
 import re
 import select
@@ -35,6 +37,9 @@ ROOT = os.environ["ORVANA_DEVICE_ROOT"]
 
 class Failure(Exception):
     pass
+
+
+ERRORS = (Failure, OSError, http.client.HTTPException)
 
 
 def check(condition, message):
@@ -99,45 +104,30 @@ def run_threads(target, count=4):
         thread.join()
 
 
+class KeptOpen(io.BufferedReader):
+    def close(self):
+        pass  # http.client closes its file after each response; the next one follows on it
+
+
 class Reader:
     """Reads HTTP responses one by one from a kept connection."""
 
-    def __init__(self, sock, buffer=b""):
-        self.sock, self.buffer = sock, buffer
+    def __init__(self, sock):
+        self.sock, self.file = sock, KeptOpen(socket.SocketIO(sock, "rb"))
 
-    def take(self, count=None):
-        while (count is None and b"\r\n" not in self.buffer) or (count is not None and len(self.buffer) < count):
-            data = self.sock.recv(65536)
-            check(data, "connection closed before the response was complete")
-            self.buffer += data
-        if count is None:
-            line, self.buffer = self.buffer.split(b"\r\n", 1)
-            return line
-        data, self.buffer = self.buffer[:count], self.buffer[count:]
-        return data
+    def makefile(self, *args):
+        return self.file
 
     def head(self):
-        status_line = self.take()
-        match = re.match(rb"HTTP/1\.1 (\d{3}) ", status_line + b" ")
-        check(match, f"bad status line {status_line[:80]!r}")
-        headers = {}
-        while line := self.take():
-            name, _, value = line.partition(b":")
-            headers[name.strip().lower()] = value.strip()
-        return int(match.group(1)), headers
+        """(status, the response with its headers read)."""
+        answer = http.client.HTTPResponse(self)
+        answer.begin()
+        check(answer.version == 11, f"answer in HTTP version {answer.version}")
+        return answer.status, answer
 
     def response(self):
-        status, headers = self.head()
-        if b"content-length" in headers:
-            return status, self.take(int(headers[b"content-length"]))
-        if headers.get(b"connection", b"").lower() == b"close":
-            return status, self.buffer + read_to_end(self.sock)
-        check(headers.get(b"transfer-encoding", b"").lower() == b"chunked", f"no body framing in {headers}")
-        body = b""
-        while size := int(self.take().split(b";")[0], 16):
-            body += self.take(size + 2)[:-2]
-        self.take(2)
-        return status, body
+        status, answer = self.head()
+        return status, answer.read()
 
 
 def get(path, timeout=30):
@@ -265,7 +255,9 @@ def case_slow_readers(agent):
     def stalled(path, count=20):
         sock = connect(rcvbuf=2048, timeout=30)
         sock.sendall(request_bytes(path) * count)
-        return Reader(sock, sock.recv(1000))
+        reader = Reader(sock)
+        reader.file.peek()
+        return reader
 
     readers = {path: stalled(path) for path in ["/getScreenShot", "/getLayoutXML"]}
     vanishing = stalled("/getScreenShot")
@@ -298,13 +290,13 @@ def case_streams(agent):
             sock = connect()
             sock.sendall(request_bytes("/SysLogger"))
             reader = Reader(sock)
-            status, headers = reader.head()
+            status, answer = reader.head()
             if status != 503:
                 break
             sock.close()
             time.sleep(0.1)
-        check(status == 200 and headers.get(b"content-type", b"").startswith(b"text/event-stream"),
-              f"/SysLogger answered {status} {headers}")
+        check(status == 200 and answer.getheader("content-type", "").startswith("text/event-stream"),
+              f"/SysLogger answered {status} {answer.getheaders()}")
         return reader
 
     streams = []
@@ -314,8 +306,10 @@ def case_streams(agent):
         with open(os.path.join(ROOT, "data/log/message"), "a") as log:
             log.write(marker + "\n")
         for stream in streams:
-            while f"data:{marker}\n\n".encode() not in stream.buffer:
-                stream.buffer += stream.sock.recv(65536)
+            seen = b""
+            while f"data:{marker}\n\n".encode() not in seen:
+                check(data := stream.file.read1(65536), "a stream ended")
+                seen += data
         answer = wait_until(lambda: (a := get("/getOsVersion", timeout=10))[0] != 503 and a, 5)
         check(answer and answer[0] == 200 and answer[1], f"an ordinary request next to 90 streams: {answer}")
         streams += [open_stream() for _ in range(MAX_THREADS - 90)]
@@ -376,7 +370,7 @@ def case_sim_restart(agent):
             index += 1
             try:
                 status, body = get(path, timeout=DBUS_TIMEOUT_S + 10)
-            except (OSError, Failure) as error:
+            except ERRORS as error:
                 status, body = None, str(error).encode()
             answers.append((path, begin, time.monotonic(), status, body))
 
@@ -429,7 +423,7 @@ def main():
                 CASES[name](agent)
                 assert_healthy(agent)
                 print(f"PASS {name} ({time.monotonic() - begin:.1f} s)", flush=True)
-            except (Failure, OSError) as error:
+            except ERRORS as error:
                 failed += 1
                 print(f"FAIL {name}: {type(error).__name__}: {error}\n{agent.log_tail()}", flush=True)
                 if agent.process.poll() is not None:
