@@ -31,7 +31,7 @@ qint64 threadCpuMicroseconds()
 }
 
 // The real server's request handler: every request streams. It records when each stream ended
-// and the CPU time its thread spent.
+// and the most CPU time a stream's thread spent.
 class StreamHandler : public tarsel::HttpRequestHandler
 {
 public:
@@ -42,7 +42,7 @@ public:
         SysLogStream(response).run();
         const qint64 cpu = threadCpuMicroseconds() - cpuBefore;
         QMutexLocker lock(&mutex);
-        lastCpuMicroseconds = cpu;
+        mostCpuMicroseconds = qMax(mostCpuMicroseconds, cpu);
         lastEnd.start();
         running.deref();
         ended.ref();
@@ -51,7 +51,7 @@ public:
     QAtomicInt running;
     QAtomicInt ended;
     QMutex mutex;
-    qint64 lastCpuMicroseconds = -1;
+    qint64 mostCpuMicroseconds = -1;
     QElapsedTimer lastEnd;
 };
 
@@ -125,8 +125,6 @@ private slots:
     void rotation();
     void closingClientFreesThread_data();
     void closingClientFreesThread();
-    void idleStreamUsesNoCpu_data();
-    void idleStreamUsesNoCpu();
 
 private:
     void append(const QByteArray& bytes, const QString& name = QString());
@@ -313,15 +311,20 @@ void TestSysLogStream::closingClientFreesThread_data()
     QTest::newRow("idle stream") << "idle";
     QTest::newRow("waiting for a rotated log") << "waiting";
     QTest::newRow("no log file") << "missing";
+    // A folder in the log's place: it exists, and no one, root included, can open it as a file.
+    QTest::newRow("log that cannot be opened") << "unreadable";
 }
 
-// Streams hold every handler thread of the pool; once their clients are gone, whatever the
-// stream was doing, the pool serves as many new connections as it has threads.
+// Streams hold every handler thread of the pool and use next to no CPU time while idle; once
+// their clients are gone, whatever the stream was doing, the pool serves as many new
+// connections as it has threads.
 void TestSysLogStream::closingClientFreesThread()
 {
     QFETCH(QString, state);
-    if (state == QLatin1String("missing"))
+    if (state == QLatin1String("missing") || state == QLatin1String("unreadable"))
         QVERIFY(QFile::remove(logPath));
+    if (state == QLatin1String("unreadable"))
+        QVERIFY(QDir().mkdir(logPath));
     std::vector<std::unique_ptr<StreamClient>> clients;
     for (int i = 0; i < MAX_THREADS; ++i) {
         clients.push_back(openStream());
@@ -329,36 +332,18 @@ void TestSysLogStream::closingClientFreesThread()
     }
     if (state == QLatin1String("waiting"))
         QVERIFY(QFile::remove(logPath));
-    QTest::qWait(100);
+    recorder.mostCpuMicroseconds = -1;
+    QTest::qWait(5000);
     QVERIFY(closeAllAndWaitFreed(clients));
+    {
+        QMutexLocker lock(&recorder.mutex);
+        qInfo("most CPU time of a stream idle for 5 s: %lld us", recorder.mostCpuMicroseconds);
+        QVERIFY(recorder.mostCpuMicroseconds >= 0 && recorder.mostCpuMicroseconds < 100000);
+    }
     // Every handler serves again (openStream tries again after a 503 that came too early).
     for (auto& client : clients)
         QVERIFY(client = openStream());
     QVERIFY(closeAllAndWaitFreed(clients));
-}
-
-void TestSysLogStream::idleStreamUsesNoCpu_data()
-{
-    QTest::addColumn<bool>("unreadable");
-    QTest::newRow("idle") << false;
-    QTest::newRow("log that cannot be opened") << true;
-}
-
-void TestSysLogStream::idleStreamUsesNoCpu()
-{
-    QFETCH(bool, unreadable);
-    // A folder in the log's place: it exists, and no one, root included, can open it as a file.
-    if (unreadable)
-        QVERIFY(QFile::remove(logPath) && QDir().mkdir(logPath));
-    auto client = openStream();
-    QVERIFY(client);
-    QTest::qWait(5000);
-    closeAndWaitEnded(client);
-    QMutexLocker lock(&recorder.mutex);
-    qInfo("CPU time of a stream idle for 5 s: %lld us", recorder.lastCpuMicroseconds);
-    QDir().rmdir(logPath);
-    QVERIFY(recorder.lastCpuMicroseconds >= 0);
-    QVERIFY(recorder.lastCpuMicroseconds < 100000);
 }
 
 QTEST_GUILESS_MAIN(TestSysLogStream)
