@@ -29,17 +29,25 @@ int RawClient::socketPair(RawClient** client)
     return fds[0];
 }
 
-bool RawClient::connectTo(quint16 port)
+int RawClient::loopbackSocket(quint16 port, int type)
 {
-    close();
-    fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int socket = ::socket(AF_INET, SOCK_STREAM | type, 0);
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 || errno == EINPROGRESS)
+        return socket;
+    ::close(socket);
+    return -1;
+}
+
+bool RawClient::connectTo(quint16 port)
+{
+    close();
+    fd = loopbackSocket(port);
     const int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
-    return ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    return fd >= 0 && ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one)) == 0;
 }
 
 bool RawClient::send(const QByteArray& data)

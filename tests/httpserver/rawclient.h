@@ -31,6 +31,8 @@ public:
 
     // A connected pair: a socket for the server side and a raw client on the other end.
     static int socketPair(RawClient** client);
+    // A socket to 127.0.0.1:port, connected (still connecting with SOCK_NONBLOCK), or -1.
+    static int loopbackSocket(quint16 port, int type = 0);
 
 private:
     int readSome(int timeoutMs);

@@ -12,9 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -137,16 +135,10 @@ void TestHttpConnectionHandlerPool::connectBurstPastDescriptorLimit()
 {
     settings->setValue("maxThreads", 4);
     HttpListener listener(settings, &requestHandler);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(listener.serverPort());
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     std::vector<int> sockets;
     for (int i = 0; i < 200; ++i) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        QVERIFY(fd >= 0);
-        sockets.push_back(fd);
-        QCOMPARE(::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+        sockets.push_back(RawClient::loopbackSocket(listener.serverPort()));
+        QVERIFY(sockets.back() >= 0);
     }
     // Room for a few more descriptors only, against 200 connections waiting to be accepted.
     QSet<int> open;

@@ -9,8 +9,6 @@
 #include <memory>
 #include <vector>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -356,17 +354,10 @@ void TestHttpServer::slowReaderKeepsSending()
 void TestHttpServer::connectBurstWhileListenerBusy()
 {
     const int count = 120;
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(listener->serverPort());
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     std::vector<pollfd> sockets;
     for (int i = 0; i < count; ++i) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-        QVERIFY(fd >= 0);
-        sockets.push_back({fd, POLLOUT, 0});
-        const int result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
-        QVERIFY(result == 0 || errno == EINPROGRESS);
+        sockets.push_back({RawClient::loopbackSocket(listener->serverPort(), SOCK_NONBLOCK), POLLOUT, 0});
+        QVERIFY(sockets.back().fd >= 0);
     }
     int connected = 0;
     QElapsedTimer timer;
