@@ -73,7 +73,6 @@ public:
             return raw.contains("\r\n\r\n");
         });
     }
-    QByteArray headerBlock() const { return raw.left(raw.indexOf("\r\n\r\n") + 4); }
 
     // The body's chunks so far, one per element.
     QList<QByteArray> chunks()
@@ -186,7 +185,7 @@ std::unique_ptr<StreamClient> TestSysLogStream::openStream()
         auto client = std::make_unique<StreamClient>(listener->serverPort());
         if (!client->waitForHeaders())
             return nullptr;
-        if (client->headerBlock().startsWith("HTTP/1.1 503") && timer.elapsed() < 5000) {
+        if (client->raw.startsWith("HTTP/1.1 503") && timer.elapsed() < 5000) {
             QTest::qWait(20);
             continue;
         }
@@ -220,18 +219,12 @@ bool TestSysLogStream::closeAllAndWaitFreed(std::vector<std::unique_ptr<StreamCl
     return freedAfter < 1000;
 }
 
-// The headers at once, then every new line and only new ones, one event each, in order and
-// promptly; a line once it is complete; Latin-1 on the wire, '?' for what is outside it.
+// Every new line and only new ones, one event each, in order and promptly; a line once it is
+// complete; Latin-1 on the wire, '?' for what is outside it (the headers: the agent's test).
 void TestSysLogStream::newLinesAsEvents()
 {
     auto client = openStream();
     QVERIFY(client);
-    const QByteArray headers = client->headerBlock();
-    QVERIFY2(headers.startsWith("HTTP/1.1 200 OK\r\n"), headers.constData());
-    for (const char* header : {"Content-Type: text/event-stream;charset=utf-8\r\n", "Cache-Control: no-cache\r\n",
-                               "Connection: keep-alive\r\n", "Access-Control-Allow-Origin: *\r\n",
-                               "Transfer-Encoding: chunked\r\n"})
-        QVERIFY2(headers.contains(header), header);
     QList<qint64> delays;
     QList<QByteArray> expected;
     for (int i = 0; i < 10; ++i) {
