@@ -1,28 +1,11 @@
 // Fuzz entry for the layout renderer: any text must give a well-formed fragment, never a crash.
+#include "balanced.h"
 #include "panelcast.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string>
-
-namespace {
-
-// Every "<div " has its "</div>", and nothing closes before it opens.
-bool balanced(const char* html)
-{
-    long open = 0;
-    for (const char* p = html; *p; ++p) {
-        if (std::strncmp(p, "<div ", 5) == 0)
-            ++open;
-        else if (std::strncmp(p, "</div>", 6) == 0 && --open < 0)
-            return false;
-    }
-    return open == 0;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -1,5 +1,6 @@
 // Layout renderer: number reading and writing, repeated calls, deep input. The box rules are
 // golden cases in data/ (panelcast_caserunner).
+#include "balanced.h"
 #include "panelcast.h"
 
 #include <tinyxml2.h>
@@ -70,18 +71,6 @@ int saturatedInt(const char* text)
 {
     const long long value = std::strtoll(text, nullptr, 10);
     return int(value < INT_MIN ? INT_MIN : value > INT_MAX ? INT_MAX : value);
-}
-
-bool balanced(const QByteArray& html)
-{
-    int open = 0;
-    for (int i = 0; i < html.size(); ++i) {
-        if (html.mid(i, 5) == "<div ")
-            ++open;
-        else if (html.mid(i, 6) == "</div>" && --open < 0)
-            return false;
-    }
-    return open == 0;
 }
 
 } // namespace
@@ -175,7 +164,7 @@ void TestPanelcast::deepDocument()
     const QByteArray html = nested(90);
     QCOMPARE(html.count("<div "), 90);
     QVERIFY(html.endsWith(QByteArray("\"></div>").append(QByteArray("</div>").repeated(89))));
-    QVERIFY(html.contains("z-index:90;") && balanced(html));
+    QVERIFY(html.contains("z-index:90;") && balanced(html.constData()));
 }
 
 // Element trees built in memory have no depth limit: the traversal must not recurse.
@@ -200,7 +189,7 @@ void TestPanelcast::deepTreeInMemory()
     QCOMPARE(html.count("<div "), depth);
     QCOMPARE(html.count("rotate(1deg)"), depth - 1);
     QVERIFY(html.contains("z-index:10000;"));
-    QVERIFY(balanced(html));
+    QVERIFY(balanced(html.constData()));
     // tinyxml2 deletes children recursively: take the chain apart from the bottom.
     for (tinyxml2::XMLNode* node = parent->Parent(); node; node = node->Parent())
         node->DeleteChildren();
