@@ -138,7 +138,7 @@ QByteArray RawClient::fetchFixed(quint16 port, int retryMs)
     }
 }
 
-QByteArray runCurl(const QStringList& arguments, QByteArray* standardError, int timeoutMs)
+QByteArray runCurl(const QStringList& arguments, int timeoutMs)
 {
     QProcess process;
     process.start("curl", arguments);
@@ -152,7 +152,5 @@ QByteArray runCurl(const QStringList& arguments, QByteArray* standardError, int 
         process.kill();
         process.waitForFinished();
     }
-    if (standardError)
-        *standardError = process.readAllStandardError();
     return process.readAllStandardOutput();
 }

@@ -43,4 +43,4 @@ private:
 
 // Runs curl and returns what it printed on standard output; the calling thread's event
 // loop keeps turning meanwhile, so a server in the same thread answers.
-QByteArray runCurl(const QStringList& arguments, QByteArray* standardError = nullptr, int timeoutMs = 60000);
+QByteArray runCurl(const QStringList& arguments, int timeoutMs = 60000);

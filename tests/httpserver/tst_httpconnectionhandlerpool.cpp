@@ -217,7 +217,6 @@ void TestHttpConnectionHandlerPool::portAlreadyTaken()
                          QRegularExpression(QString("^HttpListener: Cannot bind on port %1: .+").arg(first.serverPort())));
     HttpListener second(settings, &requestHandler);
     QVERIFY(!second.isListening());
-    QCOMPARE(linesMatching("Cannot bind").size(), 1);
 }
 
 static bool makeCertificate(const QString& folder)
