@@ -70,11 +70,6 @@ bool RawClient::send(const QByteArray& data)
     return offset == data.size();
 }
 
-void RawClient::shutdownWrite()
-{
-    ::shutdown(fd, SHUT_WR);
-}
-
 // Bytes read into `pending`: > 0, 0 when the peer closed, -1 when nothing arrived in time.
 int RawClient::readSome(int timeoutMs)
 {

@@ -25,7 +25,6 @@ public:
     // Connects and asks for /fixed: as many bytes as HELLO has. A 503 (a handler still
     // finishing with its last client) is tried again for up to `retryMs`.
     QByteArray fetchFixed(quint16 port, int retryMs = 0);
-    void shutdownWrite();
     void close();
     int descriptor() const { return fd; }
 

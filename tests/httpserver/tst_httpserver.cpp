@@ -51,7 +51,6 @@ private slots:
     void noHandlerLeft();
 
 private:
-    QString url(const QString& path) const { return QString("http://127.0.0.1:%1%2").arg(listener->serverPort()).arg(path); }
     QStringList tempFiles() const { return QDir(HttpRequest::tempDirectory()).entryList(QDir::Files | QDir::Hidden); }
 
     QTemporaryDir root{QDir("/dev/shm").exists() ? "/dev/shm/zelvik-http-XXXXXX" : QDir::tempPath() + "/zelvik-http-XXXXXX"};
@@ -126,7 +125,7 @@ void TestHttpServer::largeUpload()
         }
     }
     const QByteArray out = runCurl({"-s", "--expect100-timeout", "600", "-F", "file=@" + source + ";filename=big.bin",
-                                    url("/upload")});
+                                    QString("http://127.0.0.1:%1/upload").arg(listener->serverPort())});
     QCOMPARE(out, "file " + QByteArray::number(mebibytes << 20) + ' ' + hash.result().toHex() + '\n');
     QCOMPARE(compositor.made, QStringList{HttpRequest::tempDirectory()});
     QTRY_COMPARE(tempFiles(), QStringList());

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+#include <sys/socket.h>
+
 using tarsel::HttpRequest;
 using tarsel::HttpResponse;
 
@@ -67,7 +69,7 @@ TestHttpUnits::Fed TestHttpUnits::feed(const QByteArray& data, int step, int max
         while (socket.bytesAvailable() && !final())
             request.readFromSocket(&socket);
     }
-    client->shutdownWrite();
+    ::shutdown(client->descriptor(), SHUT_WR);
     while (socket.waitForReadyRead(20)) {
     }
     fed.leftOver = socket.bytesAvailable();
