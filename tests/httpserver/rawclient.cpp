@@ -128,8 +128,8 @@ QByteArray RawClient::fetchFixed(quint16 port, int retryMs)
         const QByteArray answer = sent ? receive(HELLO.size()) : QByteArray();
         if (!answer.startsWith("HTTP/1.1 503") || timer.elapsed() > retryMs)
             return answer;
-        while (readSome(100) > 0) {
-        }
+        for (const qint64 until = timer.elapsed() + 100; timer.elapsed() < until; ::poll(nullptr, 0, 5))
+            QCoreApplication::processEvents();
     }
 }
 
