@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QProcess>
-#include <QStringList>
 #include <QTemporaryFile>
 
 // The real agent binary, started in the simulated phone's environment.
@@ -12,9 +11,9 @@ public:
     ~AgentProcess() { stop(); }
 
     // Starts the agent and waits until port 10008 answers HTTP; false if it did not come up.
-    bool start(const QStringList& extraEnvironment = QStringList());
+    bool start();
     // Starts the agent without waiting for its server.
-    bool launch(const QStringList& extraEnvironment = QStringList());
+    bool launch();
     // Waits for the process to end by itself; returns its exit code, or -1 on timeout.
     int waitForExit(int timeoutMs);
     void stop();

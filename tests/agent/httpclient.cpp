@@ -3,20 +3,12 @@
 #include <QElapsedTimer>
 #include <QTcpSocket>
 
-bool HttpAnswer::hasHeader(const QByteArray& name) const
-{
-    for (const auto& header : headers) {
-        if (header.first.compare(name, Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
-}
-
+// A header that is there has a non-null value, even an empty one.
 QByteArray HttpAnswer::header(const QByteArray& name) const
 {
     for (const auto& header : headers) {
         if (header.first.compare(name, Qt::CaseInsensitive) == 0)
-            return header.second;
+            return header.second.isNull() ? QByteArray("") : header.second;
     }
     return QByteArray();
 }

@@ -11,8 +11,8 @@ struct HttpAnswer {
     QByteArray body;
     bool ok = false;
 
-    bool hasHeader(const QByteArray& name) const;
     QByteArray header(const QByteArray& name) const;
+    bool hasHeader(const QByteArray& name) const { return !header(name).isNull(); }
 };
 
 namespace HttpClient {

@@ -2,16 +2,13 @@
 // reaching it are the client's example suite's.
 #include "agentprocess.h"
 #include "httpclient.h"
+#include "waituntil.h"
 
 #include <QImage>
-#include <QThread>
 #include <QXmlStreamReader>
 #include <QtConcurrent>
-#include <QtTest>
 
 namespace {
-const QByteArray formTarget = "/launchApp?sopid=com.orvana.demo.form&uiappid=form";
-
 QImage png(const QByteArray& base64) { return QImage::fromData(QByteArray::fromBase64(base64), "PNG"); }
 QImage grab(const QString& query) { return png(HttpClient::get("/grabImage?" + query.toUtf8()).body); }
 
@@ -32,17 +29,12 @@ QMap<QString, QXmlStreamAttributes> layout(const QByteArray& xml = HttpClient::g
 
 QString attribute(const QString& objectName, const char* name) { return layout().value(objectName).value(QLatin1String(name)).toString(); }
 
-bool waitForTop(const QString& sopid)
+// Brings a demo application to the front and waits until the dump shows it.
+bool toTop(const char* app)
 {
-    for (int i = 0; i < 100 && attribute(QString(), "sopId") != sopid; ++i)
-        QThread::msleep(100);
-    return attribute(QString(), "sopId") == sopid;
-}
-
-QPoint centre(const QString& objectName)
-{
-    const QXmlStreamAttributes item = layout().value(objectName);
-    return QPoint(qRound(item.value(QLatin1String("centerXToGlobal")).toDouble()), qRound(item.value(QLatin1String("centerYToGlobal")).toDouble()));
+    const QString sopid = QStringLiteral("com.orvana.demo.") + QLatin1String(app);
+    HttpClient::get("/launchApp?sopid=" + sopid.toUtf8() + "&uiappid=" + app);
+    return waitUntil([&] { return attribute(QString(), "sopId") == sopid; }, 10000);
 }
 } // namespace
 
@@ -52,7 +44,6 @@ class AgentScreen : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase() { agent.stop(); }
-    void screenshotAnnouncesItsSize();
     void itemPicture_data();
     void itemPicture();
     void itemPictureIsTheScreens();
@@ -60,27 +51,13 @@ private slots:
 
 private:
     AgentProcess agent;
-    QImage screen;
 };
 
 void AgentScreen::initTestCase()
 {
     QVERIFY2(agent.start(), agent.log().constData());
-    QCOMPARE(HttpClient::get(formTarget).status, 200);
-    QVERIFY(waitForTop(QStringLiteral("com.orvana.demo.form")));
+    QVERIFY(toTop("form"));
     QTRY_COMPARE_WITH_TIMEOUT(HttpClient::get("/appIsRunning?sopid=com.orvana.demo.form").body, QByteArray("1"), 5000);
-}
-
-void AgentScreen::screenshotAnnouncesItsSize()
-{
-    const HttpAnswer answer = HttpClient::get("/getScreenShot");
-    QCOMPARE(answer.header("Content-Type"), QByteArray("text/plain; charset=UTF-8"));
-    const QList<QByteArray> fields = answer.body.split(',');
-    QCOMPARE(fields.size(), 3);
-    screen = png(fields[0]);
-    QVERIFY(!screen.isNull() && screen.height() > screen.width());
-    QCOMPARE(fields[1].toInt(), screen.height());
-    QCOMPARE(fields[2].toInt(), screen.width());
 }
 
 void AgentScreen::itemPicture_data()
@@ -126,11 +103,18 @@ void AgentScreen::itemPicture()
                  qPrintable(QStringLiteral("%1x%2").arg(item.width()).arg(item.height())));
 }
 
-// The picture at scale 1 is the screen's pixels, centred where the dump puts the item; left of
-// the screen there is nothing.
+// The screenshot announces its size (height, then width). The picture at scale 1 is the screen's
+// pixels, centred where the dump puts the item; left of the screen there is nothing.
 void AgentScreen::itemPictureIsTheScreens()
 {
-    const QPoint c = centre(QStringLiteral("okButton"));
+    const HttpAnswer answer = HttpClient::get("/getScreenShot");
+    QCOMPARE(answer.header("Content-Type"), QByteArray("text/plain; charset=UTF-8"));
+    const QList<QByteArray> fields = answer.body.split(',');
+    const QImage screen = png(fields[0]);
+    QVERIFY(!screen.isNull() && screen.height() > screen.width());
+    QCOMPARE(fields.mid(1), (QList<QByteArray>{QByteArray::number(screen.height()), QByteArray::number(screen.width())}));
+    const QXmlStreamAttributes ok = layout().value(QStringLiteral("okButton"));
+    const QPoint c(qRound(ok.value(QLatin1String("centerXToGlobal")).toDouble()), qRound(ok.value(QLatin1String("centerYToGlobal")).toDouble()));
     const QImage item = grab(QStringLiteral("x=%1&y=%2&w=240&h=96&r=0&s=1").arg(c.x()).arg(c.y()));
     QCOMPARE(item.size(), QSize(240, 96));
     QCOMPARE(item.convertToFormat(QImage::Format_RGB32), screen.copy(c.x() - 120, c.y() - 48, 240, 96).convertToFormat(QImage::Format_RGB32));
@@ -159,12 +143,8 @@ void AgentScreen::concurrentDumpsWhileTheTopChanges()
     }
     // The dump follows the top application each time, with the other one still running.
     bool followed = true;
-    for (int round = 0; round < 3; ++round) {
-        HttpClient::get("/launchApp?sopid=com.orvana.demo.list&uiappid=list");
-        followed = waitForTop(QStringLiteral("com.orvana.demo.list")) && followed;
-        HttpClient::get(formTarget);
-        followed = waitForTop(QStringLiteral("com.orvana.demo.form")) && followed;
-    }
+    for (int round = 0; round < 3; ++round)
+        followed = toTop("list") && toTop("form") && followed;
     stop.storeRelease(1);
     pool.waitForDone();
     QVERIFY(followed);

@@ -3,8 +3,8 @@ failure artifacts, the fleet guard, the command line and the README example."""
 
 import http.server
 import os
-import pty
 import re
+import shlex
 import socket
 import subprocess
 import sys
@@ -118,25 +118,12 @@ def test_more_workers_than_phones_stops_at_once(pytester):
 
 def zelvik_command(*args, tty=False):
     """Runs the command line; with tty=True its output is a terminal."""
-    env = dict(os.environ, PYTHONPATH=str(ROOT / "client"))
     command = [sys.executable, "-m", "zelvik", *args]
-    if not tty:
-        done = subprocess.run(command, capture_output=True, text=True, env=env, timeout=60)
-        return done.returncode, done.stdout, done.stderr
-    main, side = pty.openpty()
-    process = subprocess.Popen(command, stdout=side, stderr=subprocess.PIPE, env=env)
-    os.close(side)
-    out = b""
-    while chunk := _read(main):
-        out += chunk
-    return process.wait(60), out.decode(), process.stderr.read().decode()
-
-
-def _read(fd):
-    try:
-        return os.read(fd, 4096)
-    except OSError:  # the terminal's other end is closed
-        return b""
+    if tty:
+        command = ["script", "-qec", shlex.join(command), "/dev/null"]
+    done = subprocess.run(command, capture_output=True, text=True, env=dict(os.environ, PYTHONPATH=str(ROOT / "client")),
+                          stdin=subprocess.DEVNULL, timeout=60)
+    return done.returncode, done.stdout, done.stderr
 
 
 def test_command_line(tmp_path):

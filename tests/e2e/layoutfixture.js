@@ -3,15 +3,10 @@
 
 const SCREEN = { width: 540, height: 1200 };
 
-function escapeAttribute(value) {
-  return String(value).replace(/&/g, '&amp;').replace(/"/g, '&quot;')
-    .replace(/</g, '&lt;').replace(/>/g, '&gt;');
-}
+const escapeAttribute = (value) => String(value).replace(/&/g, '&amp;').replace(/"/g, '&quot;').replace(/</g, '&lt;').replace(/>/g, '&gt;');
 
 // An item at (x, y) of its parent, size w x h; `more` overrides or adds attributes.
-function item(name, id, x, y, w, h, more = {}, children = []) {
-  return { name, id, x, y, w, h, more, children };
-}
+const item = (name, id, x, y, w, h, more = {}, children = []) => ({ name, id, x, y, w, h, more, children });
 
 function render(node, parentX, parentY) {
   const gx = parentX + node.x;
@@ -59,10 +54,6 @@ function demoItems(changes = {}) {
   ];
 }
 
-function overlayItems(changes = {}) {
-  return [item('QQuickRectangle', 'temp13', 100, 1000, 340, 80, changes.temp13 || {})];
-}
-
 function layoutXml({ sopId = 'com.orvana.demo.form', uiAppId = 'form', changes = {} } = {}) {
   const container = (name, items) => '<' + name + '>' + items.map((i) => render(i, 0, 0)).join('')
     + '</' + name + '>';
@@ -71,7 +62,7 @@ function layoutXml({ sopId = 'com.orvana.demo.form', uiAppId = 'form', changes =
     + '" uiAppId="' + escapeAttribute(uiAppId) + '">'
     + '<QQuickWindowQmlImpl>'
     + container('QQuickRootItem', demoItems(changes))
-    + container('QQuickOverlay', overlayItems(changes))
+    + container('QQuickOverlay', [item('QQuickRectangle', 'temp13', 100, 1000, 340, 80, changes.temp13 || {})])
     + '</QQuickWindowQmlImpl></root>';
 }
 

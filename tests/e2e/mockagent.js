@@ -35,7 +35,6 @@ class MockAgent {
   constructor() {
     this.requests = [];
     this.answers = new Map();
-    this.delays = new Map();
     this.gates = new Map();
     this.server = http.createServer((request, response) => this.serve(request, response));
   }
@@ -52,11 +51,8 @@ class MockAgent {
     return new Promise((resolve) => this.server.close(resolve));
   }
 
-  // Fixed answer for a path: { status, body, type } or a function of the parsed URL and the
-  // request record returning one (type null: no Content-Type header).
+  // Fixed answer for a path: { status, body }.
   answer(pathName, answer) { this.answers.set(pathName, answer); }
-
-  delay(pathName, ms) { this.delays.set(pathName, ms); }
 
   // Holds the answers for a path until the returned function is called.
   gate(pathName) {
@@ -82,35 +78,18 @@ class MockAgent {
 
   clear() { this.requests.length = 0; }
 
+  // The page's own files come as they are, without a Content-Type; the rest as plain text.
   serve(request, response) {
-    const chunks = [];
-    request.on('data', (chunk) => chunks.push(chunk));
-    request.on('end', () => this.answerRequest(request, Buffer.concat(chunks), response));
-  }
-
-  answerRequest(request, body, response) {
     const url = new URL(request.url, 'http://mock');
-    const record = {
-      method: request.method, path: url.pathname, query: url.search, params: [...url.searchParams],
-      headers: request.headers, body: body.toString('utf8'), answered: false,
-    };
+    const record = { path: url.pathname, query: url.search, params: [...url.searchParams], headers: request.headers, answered: false };
     this.requests.push(record);
-    let answer = this.answers.get(url.pathname);
-    if (typeof answer === 'function') answer = answer(url, record);
-    if (!answer && (url.pathname === '/' || url.pathname === '/main.js')) {
-      const file = url.pathname === '/' ? 'index.html' : 'main.js';
-      answer = { body: fs.readFileSync(path.join(WEBSITE, file)), type: null };
-    }
-    answer = answer || { body: '' };
-    const send = () => {
-      const headers = {};
-      if (answer.type !== null) headers['Content-Type'] = answer.type || 'text/plain; charset=UTF-8';
-      response.writeHead(answer.status || 200, headers);
-      response.end(answer.body, () => { record.answered = true; });
-    };
-    const ms = this.delays.get(url.pathname) || 0;
+    const file = !this.answers.has(url.pathname) && { '/': 'index.html', '/main.js': 'main.js' }[url.pathname];
+    const answer = file ? { body: fs.readFileSync(path.join(WEBSITE, file)) } : this.answers.get(url.pathname) || { body: '' };
     const gate = this.gates.get(url.pathname) || Promise.resolve();
-    gate.then(() => (ms > 0 ? setTimeout(send, ms) : send()));
+    request.resume().on('end', () => gate.then(() => {
+      response.writeHead(answer.status || 200, file ? {} : { 'Content-Type': 'text/plain; charset=UTF-8' });
+      response.end(answer.body, () => { record.answered = true; });
+    }));
   }
 }
 
