@@ -36,17 +36,8 @@ def test_connection_closed_by_the_agent_is_opened_again():
     closed = threading.Semaphore(0)
 
     class OneAnswerPerConnection(http.server.BaseHTTPRequestHandler):
-        protocol_version = "HTTP/1.1"  # keep-alive unless told otherwise; the server closes anyway
-
-        def do_GET(self):
-            self.send_response(200)
-            self.send_header("Content-Length", "1")
-            self.end_headers()
-            self.wfile.write(b"1")
-            self.close_connection = True
-
-        def log_message(self, *args):
-            pass
+        def do_GET(self):  # a keep-alive answer; the server closes the connection anyway
+            self.wfile.write(b"HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\n1")
 
     class Server(http.server.ThreadingHTTPServer):
         def shutdown_request(self, request):
