@@ -7,6 +7,8 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 
+#include <memory>
+
 #include "layoutdumper.h"
 
 namespace {
@@ -78,7 +80,6 @@ class TestLayoutDumper : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void documentShapeAndTempIds();
     void geometryMatches_data();
     void geometryMatches();
@@ -89,34 +90,28 @@ private slots:
     void qmlDeclaredTypeIsNamedByItsCppClass();
 
 private:
-    QString xml() const { return LayoutDumper(QStringLiteral("com.test.sop"), QStringLiteral("app")).dump(window); }
+    QString xml() const { return LayoutDumper(QStringLiteral("com.test.sop"), QStringLiteral("app")).dump(window.get()); }
     QList<Element> dump() const { return parse(xml()); }
 
-    QQmlEngine* engine = nullptr;
-    QQuickWindow* window = nullptr;
-    QQuickItem* root = nullptr;
+    // Destroyed in reverse: the scene, its window, then the engine.
+    std::unique_ptr<QQmlEngine> engine;
+    std::unique_ptr<QQuickWindow> window;
+    std::unique_ptr<QQuickItem> root;
 };
 
 void TestLayoutDumper::initTestCase()
 {
-    engine = new QQmlEngine;
-    QQmlComponent component(engine);
+    engine.reset(new QQmlEngine);
+    QQmlComponent component(engine.get());
     component.setData(SCENE, QUrl(QStringLiteral("file:///scene.qml")));
-    root = qobject_cast<QQuickItem*>(component.create());
+    root.reset(qobject_cast<QQuickItem*>(component.create()));
     QVERIFY2(root, qPrintable(component.errorString()));
-    window = new QQuickWindow;
+    window.reset(new QQuickWindow);
     window->setFlags(Qt::Window | Qt::FramelessWindowHint);
     window->setGeometry(0, 0, 720, 1280);
     root->setParentItem(window->contentItem());
     window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window));
-}
-
-void TestLayoutDumper::cleanupTestCase()
-{
-    delete root;
-    delete window;
-    delete engine;
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
 }
 
 // The root element, the window and its root item, then the items, numbered in document order.
@@ -150,7 +145,7 @@ void TestLayoutDumper::geometryMatches_data()
 void TestLayoutDumper::geometryMatches()
 {
     QFETCH(QString, name);
-    const QQuickItem* item = name == root->objectName() ? root : root->findChild<QQuickItem*>(name);
+    const QQuickItem* item = name == root->objectName() ? root.get() : root->findChild<QQuickItem*>(name);
     QVERIFY(item);
     const QPointF half(item->width() / 2, item->height() / 2);
     const QPointF global = window->contentItem()->mapFromItem(item, half), local = item->parentItem()->mapFromItem(item, half);
@@ -234,7 +229,7 @@ void TestLayoutDumper::qmlDeclaredTypeIsNamedByItsCppClass()
     QVERIFY(button.open(QIODevice::WriteOnly));
     button.write("import QtQuick 2.12\nRectangle { property string label: \"go\"; width: 10; height: 10 }\n");
     button.close();
-    QQmlComponent component(engine);
+    QQmlComponent component(engine.get());
     component.setData("import QtQuick 2.12\nItem { FancyButton { objectName: \"fancy\" } }\n", QUrl::fromLocalFile(dir.filePath(QStringLiteral("main.qml"))));
     QScopedPointer<QQuickItem> item(qobject_cast<QQuickItem*>(component.create()));
     QVERIFY2(item, qPrintable(component.errorString()));
