@@ -66,15 +66,20 @@ int AgentProcess::waitForExit(int timeoutMs)
     return process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
-void AgentProcess::stop()
+void endProcess(QProcess& process)
 {
-    if (process.state() == QProcess::NotRunning)
-        return;
     process.terminate();
     if (!process.waitForFinished(5000)) {
         process.kill();
         process.waitForFinished(5000);
     }
+}
+
+void AgentProcess::stop()
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    endProcess(process);
     // Kept for a person reading a failed run.
     QFile keep(qEnvironmentVariable("ZELVIK_AGENT_LOG"));
     if (!keep.fileName().isEmpty() && keep.open(QIODevice::Append))

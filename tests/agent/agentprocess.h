@@ -3,6 +3,9 @@
 #include <QProcess>
 #include <QTemporaryFile>
 
+// Asks a process to end, then kills it if it does not.
+void endProcess(QProcess& process);
+
 // The real agent binary, started in the simulated phone's environment.
 class AgentProcess
 {

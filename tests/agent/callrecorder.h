@@ -15,11 +15,7 @@ public:
     bool start();
     // The calls seen so far, after waiting until the bus has been quiet for a moment.
     QStringList calls(int settleMs = 300);
-    void clear()
-    {
-        calls(100);
-        recorded.clear();
-    }
+    void clear() { calls(100); recorded.clear(); }
 
 private:
     QString rule;

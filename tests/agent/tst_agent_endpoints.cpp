@@ -61,16 +61,6 @@ QDBusMessage busCall(const char* service, const QString& path, const char* inter
 // A phone program that ends with the test, even when the test aborts.
 class PhoneProgram : public QProcess
 {
-public:
-    void stop()
-    {
-        terminate();
-        if (!waitForFinished(5000)) {
-            kill();
-            waitForFinished(5000);
-        }
-    }
-
 protected:
     void setupChildProcess() override { ::prctl(PR_SET_PDEATHSIG, SIGTERM); }
 };
@@ -159,8 +149,8 @@ void AgentEndpoints::initTestCase()
 void AgentEndpoints::cleanupTestCase()
 {
     agent.stop();
-    screen.stop();
-    sim.stop();
+    endProcess(screen);
+    endProcess(sim);
 }
 
 void AgentEndpoints::endpoint_data()
@@ -522,7 +512,7 @@ void AgentEndpoints::brightness()
 {
     QFETCH(QString, backlights);
     agent.stop();
-    sim.stop();
+    endProcess(sim);
     // The simulated phone makes its devices afresh.
     const QDir dir(root() + QStringLiteral("/sys/class/backlight/"));
     QVERIFY(QDir(dir).removeRecursively());
@@ -588,10 +578,10 @@ void AgentEndpoints::phoneServicesGone()
         {"/getScreenShot", ",0,0"}, {"/grabImage?x=1&y=1&w=5&h=5&s=1", ""}, {"without the compositor", ""},
         {"/getPanelState", "0"}, {"/getLatestToast", ""}, {"/getScreenOrientation", "0"}, {"/checkFileExist?filename=/", "0"},
         {"/dirList?dirname=/", ""}, {"/sendKeyEvent?value=1", ""}};
-    screen.stop();
+    endProcess(screen);
     for (const auto& pair : expected) {
         if (!pair.first.startsWith('/')) {
-            sim.stop();
+            endProcess(sim);
             continue;
         }
         const HttpAnswer answer = HttpClient::get(pair.first);

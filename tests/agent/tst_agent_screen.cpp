@@ -27,14 +27,12 @@ QMap<QString, QXmlStreamAttributes> layout(const QByteArray& xml = HttpClient::g
     return reader.hasError() ? decltype(items)() : items;
 }
 
-QString attribute(const QString& objectName, const char* name) { return layout().value(objectName).value(QLatin1String(name)).toString(); }
-
 // Brings a demo application to the front and waits until the dump shows it.
 bool toTop(const char* app)
 {
     const QString sopid = QStringLiteral("com.orvana.demo.") + QLatin1String(app);
     HttpClient::get("/launchApp?sopid=" + sopid.toUtf8() + "&uiappid=" + app);
-    return waitUntil([&] { return attribute(QString(), "sopId") == sopid; }, 10000);
+    return waitUntil([&] { return layout().value(QString()).value(QLatin1String("sopId")) == sopid; }, 10000);
 }
 } // namespace
 

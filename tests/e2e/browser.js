@@ -6,13 +6,7 @@ const ARGS = ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run
   '--disable-background-networking', '--disable-component-update', '--disable-sync'];
 
 // Playwright gives the browser a fresh, empty profile folder of its own at every launch.
-function launch() {
-  return chromium.launch({
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    headless: true,
-    args: ARGS,
-  });
-}
+const launch = () => chromium.launch({ executablePath: process.env.CHROMIUM || '/usr/bin/chromium', headless: true, args: ARGS });
 
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 

@@ -11,17 +11,13 @@
 #include "devicepath.h"
 
 namespace {
-QDBusMessage screenCall(const QString& method, const QVariantList& args = {})
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("com.orvana.sim.Screen"), QStringLiteral("/screen"),
-                                                       QStringLiteral("com.orvana.sim.Screen"), method);
-    call.setArguments(args);
-    return QDBusConnection::systemBus().call(call, QDBus::Block, 10000);
-}
-
+// The first value of the screen's reply; none for an error.
 QVariant screen(const char* method, const QVariantList& args = {})
 {
-    const QDBusMessage reply = screenCall(QLatin1String(method), args);
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("com.orvana.sim.Screen"), QStringLiteral("/screen"),
+                                                       QStringLiteral("com.orvana.sim.Screen"), QLatin1String(method));
+    call.setArguments(args);
+    const QDBusMessage reply = QDBusConnection::systemBus().call(call, QDBus::Block, 10000);
     return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().value(0) : QVariant();
 }
 
