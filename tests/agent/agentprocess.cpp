@@ -34,10 +34,12 @@ bool AgentProcess::portAnswers(quint16 port, const QByteArray& request)
     return answer.startsWith("HTTP/1.1 ");
 }
 
-bool AgentProcess::launch()
+bool AgentProcess::launch(const QStringList& extraEnvironment)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("*.debug=true"));
+    for (const QString& entry : extraEnvironment)
+        env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
     process.setProcessEnvironment(env);
     // ZELVIK_AGENT names another agent program, e.g. one that runs the arm64 agent under qemu.
     const QString agent = qEnvironmentVariable("ZELVIK_AGENT");
@@ -46,13 +48,13 @@ bool AgentProcess::launch()
     return startedPid != 0;
 }
 
-bool AgentProcess::start()
+bool AgentProcess::start(const QStringList& extraEnvironment)
 {
     QElapsedTimer timer;
     timer.start();
     // An HTTP answer, not just a connection: the agent's single-instance probe briefly listens on
     // the port before the server exists.
-    for (bool up = launch(); up && timer.elapsed() < 10000; QThread::msleep(50)) {
+    for (bool up = launch(extraEnvironment); up && timer.elapsed() < 10000; QThread::msleep(50)) {
         if (process.state() != QProcess::Running)
             return false;
         if (portAnswers(10008, "GET /ready HTTP/1.0\r\n\r\n"))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QProcess>
+#include <QStringList>
 #include <QTemporaryFile>
 
 // Asks a process to end, then kills it if it does not.
@@ -14,9 +15,9 @@ public:
     ~AgentProcess() { stop(); }
 
     // Starts the agent and waits until port 10008 answers HTTP; false if it did not come up.
-    bool start();
+    bool start(const QStringList& extraEnvironment = QStringList());
     // Starts the agent without waiting for its server.
-    bool launch();
+    bool launch(const QStringList& extraEnvironment = QStringList());
     // Waits for the process to end by itself; returns its exit code, or -1 on timeout.
     int waitForExit(int timeoutMs);
     void stop();
