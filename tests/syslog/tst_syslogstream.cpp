@@ -203,12 +203,15 @@ bool TestSysLogStream::closeAllAndWaitFreed(std::vector<std::unique_ptr<StreamCl
     return freedAfter < 1000;
 }
 
-// Every new line and only new ones, one event each, in order and promptly; a line once it is
-// complete; Latin-1 on the wire, '?' for what is outside it (the headers: the agent's test).
+// The headers at once, then every new line and only new ones, one event each, in order and
+// promptly; a line once it is complete; Latin-1 on the wire, '?' for what is outside it.
 void TestSysLogStream::newLinesAsEvents()
 {
     auto client = openStream();
     QVERIFY(client);
+    for (const char* header : {"HTTP/1.1 200 OK\r\n", "Content-Type: text/event-stream;charset=utf-8\r\n", "Cache-Control: no-cache\r\n",
+                               "Connection: keep-alive\r\n", "Access-Control-Allow-Origin: *\r\n", "Transfer-Encoding: chunked\r\n"})
+        QVERIFY2(client->raw.left(client->raw.indexOf("\r\n\r\n") + 4).contains(header), header);
     QList<qint64> delays;
     QList<QByteArray> expected;
     for (int i = 0; i < 10; ++i) {
