@@ -1,6 +1,7 @@
 // Every endpoint of the agent as a client sees it: the request, the D-Bus calls the agent makes
 // for it (recorded on the bus, with their argument types), the Content-Type and the body.
-// The test runs the simulated phone itself, so it can take the phone's services away.
+// The test runs the simulated phone itself, so it can take the phone's services away; what the
+// phone's screen must refuse or survive on its own is asked of it directly.
 #include "agentprocess.h"
 #include "callrecorder.h"
 #include "httpclient.h"
@@ -10,8 +11,10 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDir>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -56,6 +59,15 @@ QDBusMessage busCall(const char* service, const QString& path, const char* inter
     message.setArguments(args);
     return QDBusConnection::systemBus().call(message);
 }
+
+// The first value of the simulated screen's reply; none for an error.
+QVariant screenCall(const char* method, const QVariantList& args = {})
+{
+    const QDBusMessage reply = busCall("com.orvana.sim.Screen", QStringLiteral("/screen"), "com.orvana.sim.Screen", method, args);
+    return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().value(0) : QVariant();
+}
+QList<int> processList() { return qdbus_cast<QList<int>>(screenCall("processList")); }
+bool quit(const QString& item) { return screenCall("quit", {QStringList{item}}).toBool(); }
 } // namespace
 
 // A phone program that ends with the test, even when the test aborts.
@@ -74,6 +86,9 @@ private slots:
     void init() { recorder->clear(); }
     void endpoint_data();
     void endpoint();
+    void screenRefusesUnknownApplications_data();
+    void screenRefusesUnknownApplications();
+    void screenSurvivesBadInput();
     void delayHoldsTheAnswer_data();
     void delayHoldsTheAnswer();
     void upload_data();
@@ -328,6 +343,44 @@ void AgentEndpoints::endpoint()
     else
         QCOMPARE(answer.body, body);
     QCOMPARE(answer.header("Content-Length"), QByteArray::number(answer.body.size()));
+}
+
+void AgentEndpoints::screenRefusesUnknownApplications_data()
+{
+    QTest::addColumn<QString>("sopid");
+    QTest::addColumn<QString>("uiappid");
+    QTest::newRow("unknown package") << "com.orvana.nothing" << "form";
+    QTest::newRow("unknown application") << "com.orvana.demo.form" << "nothing";
+    QTest::newRow("empty") << "" << "";
+    QTest::newRow("path in sopid") << "../packages/com.orvana.demo.form" << "form";
+}
+
+void AgentEndpoints::screenRefusesUnknownApplications()
+{
+    QFETCH(QString, sopid);
+    QFETCH(QString, uiappid);
+    const QList<int> before = processList();
+    QVERIFY(!screenCall("launch", {sopid, uiappid, QStringList(), uint(0)}).toBool());
+    QCOMPARE(processList(), before);
+    QVERIFY(!quit(sopid + QLatin1Char('/') + uiappid));
+    QFile log(root() + QStringLiteral("/data/log/message"));
+    QVERIFY(log.open(QIODevice::ReadOnly) && log.readAll().contains(QStringLiteral("launch %1/%2 refused").arg(sopid, uiappid).toUtf8()));
+}
+
+void AgentEndpoints::screenSurvivesBadInput()
+{
+    const int top = screenCall("topWindowPid").toInt();
+    QVERIFY(top > 0);
+    // A move and a release of contacts that are not down, no such type, slots out of range.
+    for (const QVariantList& touch : QList<QVariantList>{{2, 3, 3, 10, 10}, {0, 5, 5, 10, 10}, {7, 0, 0, 10, 10}, {1, 100000, 0, 1, 1}, {1, -1, 0, -50, 99999}})
+        screenCall("sendTouch", touch);
+    screenCall("sendKey", {1, 99999});
+    screenCall("sendKey", {9, 30});
+    screenCall("sendKeyEvent", {12345, 65, 0, QString(), false});
+    QVERIFY(!quit(QStringLiteral("no-slash")) && !quit(QStringLiteral("/")));
+    QCOMPARE(screenCall("sopidByPid", {-1}).toString(), QString());
+    QCOMPARE(screenCall("topWindowPid").toInt(), top);
+    QVERIFY(!QImage::fromData(screenCall("screenImage").toByteArray(), "PNG").isNull());
 }
 
 void AgentEndpoints::delayHoldsTheAnswer_data()

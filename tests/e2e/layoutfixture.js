@@ -54,14 +54,11 @@ function demoItems(changes = {}) {
   ];
 }
 
-function layoutXml({ sopId = 'com.orvana.demo.form', uiAppId = 'form', changes = {} } = {}) {
-  const container = (name, items) => '<' + name + '>' + items.map((i) => render(i, 0, 0)).join('')
-    + '</' + name + '>';
-  return '<?xml version="1.0" encoding="UTF-8" ?>'
-    + '<root createTime="2024-05-01 10:00:00" sopId="' + escapeAttribute(sopId)
-    + '" uiAppId="' + escapeAttribute(uiAppId) + '">'
-    + '<QQuickWindowQmlImpl>'
-    + container('QQuickRootItem', demoItems(changes))
+// `changes` maps an id to attributes that differ.
+function layoutXml(changes = {}) {
+  const container = (name, items) => '<' + name + '>' + items.map((i) => render(i, 0, 0)).join('') + '</' + name + '>';
+  return '<?xml version="1.0" encoding="UTF-8" ?><root createTime="2024-05-01 10:00:00" sopId="com.orvana.demo.form" uiAppId="form">'
+    + '<QQuickWindowQmlImpl>' + container('QQuickRootItem', demoItems(changes))
     + container('QQuickOverlay', [item('QQuickRectangle', 'temp13', 100, 1000, 340, 80, changes.temp13 || {})])
     + '</QQuickWindowQmlImpl></root>';
 }

@@ -109,7 +109,6 @@ const grown = (g, by, border) => ({ left: g.left - by, top: g.top - by, width: g
 describe('refresh', () => {
   test('screenshot, then layout as text; one box per visible item where the layout puts it', async () => {
     await open();
-    mock.setLayout(fixture.layoutXml());
     await page.click('#refbtn');
     await refreshedTimes(1);
     assert.deepEqual(mock.requests.map((r) => r.path), ['/getScreenShot', '/getLayoutXML']);
@@ -172,7 +171,7 @@ describe('refresh', () => {
       await open();
       await clickBox('temp2');
       mock.setScreen(OTHER_PNG);
-      mock.setLayout(fixture.layoutXml({ changes: { temp13: { visible: 0 } } }));
+      mock.setLayout(fixture.layoutXml({ temp13: { visible: 0 } }));
       mock.answer(path, answer);
       await page.click('#refbtn');
       await refreshedTimes(1);
@@ -194,7 +193,7 @@ describe('refresh', () => {
     await page.click('#refbtn');
     await refreshedTimes(1);
     assert.equal((await geometry('temp2')).border, RED, 'kept while the item is there');
-    mock.setLayout(fixture.layoutXml({ changes: { temp2: { visible: 0 } } }));
+    mock.setLayout(fixture.layoutXml({ temp2: { visible: 0 } }));
     await page.click('#refbtn');
     await refreshedTimes(2);
     for (const id of ['sopid', 'classname', 'objectname', 'itemtext', 'itemx', 'itemclip']) assert.equal(await field(id), '', id);
