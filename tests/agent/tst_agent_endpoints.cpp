@@ -1,7 +1,8 @@
 // Every endpoint of the agent as a client sees it: the request, the D-Bus calls the agent makes
 // for it (recorded on the bus, with their argument types), the Content-Type and the body.
 // The test runs the simulated phone itself, so it can take the phone's services away; what the
-// phone's screen must refuse or survive on its own is asked of it directly.
+// phone's screen must refuse or survive on its own is asked of it directly. Last, the agent's
+// start-up: single instance through the compositor, the automation switch, the settings.
 #include "agentprocess.h"
 #include "callrecorder.h"
 #include "httpclient.h"
@@ -18,6 +19,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSettings>
+#include <QTcpServer>
 #include <QtConcurrent>
 
 #include <signal.h>
@@ -68,6 +71,24 @@ QVariant screenCall(const char* method, const QVariantList& args = {})
 }
 QList<int> processList() { return qdbus_cast<QList<int>>(screenCall("processList")); }
 bool quit(const QString& item) { return screenCall("quit", {QStringList{item}}).toBool(); }
+
+bool setSwitch(bool on)
+{
+    return busCall("com.orvana.compositor", QStringLiteral("/com/orvana/compositor"), "com.orvana.compositor.ZelvikInterfacePre",
+                   "setZelvikSwitch", {on}).type() == QDBusMessage::ReplyMessage;
+}
+QVariant stored(const char* key) { return QSettings(QStringLiteral("orvana"), QStringLiteral("zelvik_support")).value(QLatin1String(key)); }
+void store(const char* key, const QVariant& value) { QSettings(QStringLiteral("orvana"), QStringLiteral("zelvik_support")).setValue(QLatin1String(key), value); }
+
+// A killed child may linger as a zombie until reaped; its /proc state says so.
+bool alive(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/stat").arg(pid));
+    const QByteArray stat = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+    return !stat.isEmpty() && !stat.mid(stat.lastIndexOf(')') + 2, 1).startsWith('Z');
+}
+
+const char kills[] = "interface='com.orvana.compositor.CompositorInterface'";
 } // namespace
 
 // A phone program that ends with the test, even when the test aborts.
@@ -99,11 +120,16 @@ private slots:
     void brightness_data();
     void brightness();
     void phoneServicesGone();
+    void firstStartWritesSettings();
+    void secondStartReplacesTheFirst();
+    void switchOffEndsWithCodeZero();
+    void stalePidOfAnotherProcessSurvives();
 
 private:
     bool startProgram(QProcess& process, const char* name, const QString& busName);
     bool startPhone(const QString& backlights = QString());
     bool startAgent();
+    bool withoutAgent();
 
     PhoneProgram sim;
     PhoneProgram screen;
@@ -129,9 +155,7 @@ bool AgentEndpoints::startPhone(const QString& backlights)
         environment << QStringLiteral("ORVANA_SIM_BACKLIGHTS=") + backlights;
     sim.setEnvironment(environment);
     return startProgram(sim, "orvana-sim", QStringLiteral("com.orvana.compositor"))
-        && startProgram(screen, "orvana-screen", QStringLiteral("com.orvana.sim.Screen"))
-        && busCall("com.orvana.compositor", QStringLiteral("/com/orvana/compositor"), "com.orvana.compositor.ZelvikInterfacePre",
-                   "setZelvikSwitch", {true}).type() == QDBusMessage::ReplyMessage;
+        && startProgram(screen, "orvana-screen", QStringLiteral("com.orvana.sim.Screen")) && setSwitch(true);
 }
 
 // The agent, and a recorder of its own calls: its connection is the one owned by its process.
@@ -660,6 +684,86 @@ void AgentEndpoints::phoneServicesGone()
     QCOMPARE(serial.header("Content-Type"), text);
     QCOMPARE(serial.body, QByteArray("Ger\xe4t-?"));
     QCOMPARE(HttpClient::get("/getOsVersion").body, QByteArray("3.0.0-\xdf"));
+}
+
+// The start-up tests begin without an agent, with no settings and the switch on.
+bool AgentEndpoints::withoutAgent()
+{
+    agent.stop();
+    QSettings(QStringLiteral("orvana"), QStringLiteral("zelvik_support")).clear();
+    return setSwitch(true);
+}
+
+void AgentEndpoints::firstStartWritesSettings()
+{
+    QVERIFY(withoutAgent());
+    CallRecorder recorder{QLatin1String(kills)};
+    QVERIFY(recorder.start());
+    AgentProcess started;
+    QVERIFY2(started.start(), started.log().constData());
+    // The port may answer while the agent probes it, before it has stored its id.
+    QTRY_COMPARE_WITH_TIMEOUT(stored("selfPid").toLongLong(), started.pid(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(stored("listener/port").toInt(), 10008, 5000);
+    const QList<QPair<const char*, int>> listener = {{"listener/minThreads", 4}, {"listener/maxThreads", 100},
+        {"listener/cleanupInterval", 60000}, {"listener/readTimeout", 60000}, {"listener/maxRequestSize", 16000},
+        {"listener/maxMultiPartSize", 2147483647}};
+    for (const auto& entry : listener)
+        QCOMPARE(stored(entry.first).toInt(), entry.second);
+    QCOMPARE(stored("listener/path").toString(), QStringLiteral(":/website/"));
+    QVERIFY(!stored("listener/host").isValid());
+    QCOMPARE(HttpClient::get("/getDimTimeout").status, 200);
+    QCOMPARE(recorder.calls(), QStringList());
+}
+
+void AgentEndpoints::secondStartReplacesTheFirst()
+{
+    QVERIFY(withoutAgent());
+    AgentProcess first;
+    QVERIFY2(first.start(), first.log().constData());
+    CallRecorder recorder{QLatin1String(kills)};
+    QVERIFY(recorder.start());
+    AgentProcess second;
+    QVERIFY2(second.start(), second.log().constData());
+    // start() returns as soon as the port answers, which the first agent still does.
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.calls(), QStringList{QStringLiteral("killProcessesByPid(int32 %1)").arg(first.pid())}, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!alive(first.pid()), 5000);
+    QCOMPARE(stored("selfPid").toLongLong(), second.pid());
+    // The second listens once the compositor's kill has returned, a moment after the first is gone.
+    QTRY_COMPARE_WITH_TIMEOUT(HttpClient::get("/getDimTimeout").status, 200, 10000);
+}
+
+void AgentEndpoints::switchOffEndsWithCodeZero()
+{
+    QVERIFY(withoutAgent());
+    store("listener/port", 1234);
+    QVERIFY(setSwitch(false));
+    AgentProcess started;
+    QVERIFY(started.launch());
+    QCOMPARE(started.waitForExit(10000), 0);
+    QCOMPARE(stored("selfPid").toLongLong(), started.pid());
+    QCOMPARE(stored("listener/port").toInt(), 1234);
+    QVERIFY(!AgentProcess::portAnswers(10008));
+}
+
+// The port is taken by someone else and "selfPid" names an unrelated process: the compositor
+// refuses to kill it, and the agent runs on without HTTP service.
+void AgentEndpoints::stalePidOfAnotherProcessSurvives()
+{
+    QVERIFY(withoutAgent());
+    QProcess bystander;
+    bystander.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    QVERIFY(bystander.waitForStarted());
+    store("selfPid", bystander.processId());
+    QTcpServer holder;
+    QVERIFY(holder.listen(QHostAddress::Any, 10008));
+    AgentProcess started;
+    QVERIFY(started.launch());
+    QTRY_VERIFY_WITH_TIMEOUT(started.log().contains("Cannot bind on port 10008"), 10000);
+    QVERIFY(alive(bystander.processId()));
+    QCOMPARE(stored("selfPid").toLongLong(), started.pid());
+    started.stop();
+    bystander.kill();
+    bystander.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(AgentEndpoints)
