@@ -183,6 +183,8 @@ void AgentEndpoints::initTestCase()
     // For the toast row, the first to ask: it goes out as UTF-8, whatever it holds.
     QCOMPARE(busCall("com.orvana.sim", QStringLiteral("/com/orvana/sim"), "com.orvana.sim.Control", "showToast",
                      {QStringLiteral("Lautstärke 你好")}).type(), QDBusMessage::ReplyMessage);
+    // The home application is up: the screen's process list stays as it is.
+    QTRY_VERIFY_WITH_TIMEOUT(screenCall("topWindowPid").toInt() > 0, 20000);
 }
 
 void AgentEndpoints::cleanupTestCase()
@@ -394,7 +396,6 @@ void AgentEndpoints::screenRefusesUnknownApplications()
 void AgentEndpoints::screenSurvivesBadInput()
 {
     const int top = screenCall("topWindowPid").toInt();
-    QVERIFY(top > 0);
     // A move and a release of contacts that are not down, no such type, slots out of range.
     for (const QVariantList& touch : QList<QVariantList>{{2, 3, 3, 10, 10}, {0, 5, 5, 10, 10}, {7, 0, 0, 10, 10}, {1, 100000, 0, 1, 1}, {1, -1, 0, -50, 99999}})
         screenCall("sendTouch", touch);
