@@ -11,9 +11,6 @@
 #include <QThread>
 #include <QVariant>
 
-#ifdef Q_OS_LINUX
-#include <sched.h>
-#endif
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -55,18 +52,7 @@ HttpConnectionHandler::HttpConnectionHandler(const QSettings* settings, HttpRequ
     // the pool's check for a free descriptor still holds when the thread asks for it.
     QSemaphore started;
     const QMetaObject::Connection startedConnection = connect(
-        thread, &QThread::started, thread,
-        [&started]() {
-#ifdef Q_OS_LINUX
-            // A request that wakes this thread does not preempt the thread that is answering
-            // another: each answer is finished in one go, and the listener, which keeps the
-            // normal policy, still gets the CPU at once for a new connection.
-            sched_param parameters = {};
-            sched_setscheduler(0, SCHED_BATCH, &parameters);
-#endif
-            started.release();
-        },
-        Qt::DirectConnection);
+        thread, &QThread::started, thread, [&started]() { started.release(); }, Qt::DirectConnection);
     thread->start();
     started.acquire();
     disconnect(startedConnection);
