@@ -81,7 +81,7 @@ void TestSim::init()
                         : tag == "backlightNamesChecked" ? QStringList{"ORVANA_SIM_BACKLIGHTS=x,../y:5,c:7,d:-1"} : QStringList()));
 }
 
-// A stale id of another program is refused too: tst_agent_startup, through the agent.
+// A stale id of another program is refused too: the agent's start-up rows of tst_agent_endpoints.
 void TestSim::killRefused_data()
 {
     QTest::addColumn<QString>("who");

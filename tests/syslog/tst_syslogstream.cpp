@@ -1,6 +1,6 @@
 // The live log stream through the real HTTP server: a listener on loopback port 0 whose request
 // handler runs SysLogStream on the connection handler's thread, against a log file under a
-// private device root. The agent's route to it is tested with the agent's endpoints.
+// private device root. The agent's route to it is tested by the page's EventSource on the phone.
 
 #include "syslogstream.h"
 
