@@ -77,6 +77,8 @@ HttpConnectionHandler::~HttpConnectionHandler()
 {
     thread->quit();
     thread->wait();
+    // Pairs with the thread's last store: ThreadSanitizer does not see the order that wait() gives.
+    busy.load(std::memory_order_acquire);
     delete thread;
     tarselDebug("HttpConnectionHandler (%p): destroyed", static_cast<void*>(this));
 }
@@ -188,6 +190,7 @@ void HttpConnectionHandler::thread_done()
     delete currentRequest;
     currentRequest = nullptr;
     tarselDebug("HttpConnectionHandler (%p): thread stopped", static_cast<void*>(this));
+    busy.store(false, std::memory_order_release);
 }
 
 bool HttpConnectionHandler::writeAll()
