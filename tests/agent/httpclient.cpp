@@ -1,6 +1,5 @@
 #include "httpclient.h"
 
-#include <QElapsedTimer>
 #include <QTcpSocket>
 
 // A header that is there has a non-null value, even an empty one.
@@ -28,20 +27,7 @@ bool parse(const QByteArray& raw, HttpAnswer* answer)
         if (colon > 0)
             answer->headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
     }
-    QByteArray rest = raw.mid(end + 4);
-    if (answer->header("Transfer-Encoding").toLower() == "chunked") {
-        for (;;) {
-            const int lineEnd = rest.indexOf("\r\n");
-            bool ok = false;
-            const int size = rest.left(lineEnd).toInt(&ok, 16);
-            if (lineEnd < 0 || !ok || rest.size() < lineEnd + 2 + size + 2)
-                return false;
-            if (size == 0)
-                return true;
-            answer->body += rest.mid(lineEnd + 2, size);
-            rest = rest.mid(lineEnd + 2 + size + 2);
-        }
-    }
+    const QByteArray rest = raw.mid(end + 4);
     const int length = answer->hasHeader("Content-Length") ? answer->header("Content-Length").toInt() : rest.size();
     answer->body = rest.left(length);
     return rest.size() >= length;
@@ -49,7 +35,7 @@ bool parse(const QByteArray& raw, HttpAnswer* answer)
 } // namespace
 
 HttpAnswer HttpClient::request(const QByteArray& method, const QByteArray& target, const QList<QPair<QByteArray, QByteArray>>& headers,
-                               const QByteArray& body, int timeoutMs)
+                               const QByteArray& body)
 {
     HttpAnswer answer;
     QTcpSocket socket;
@@ -62,13 +48,7 @@ HttpAnswer HttpClient::request(const QByteArray& method, const QByteArray& targe
     if (!body.isEmpty())
         raw += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     socket.write(raw + "\r\n" + body);
-    QByteArray received;
-    QElapsedTimer timer;
-    timer.start();
-    while (socket.state() == QAbstractSocket::ConnectedState && timer.elapsed() < timeoutMs) {
-        if (socket.waitForReadyRead(100))
-            received += socket.readAll();
-    }
-    answer.ok = parse(received + socket.readAll(), &answer);
+    socket.waitForDisconnected(30000);
+    answer.ok = parse(socket.readAll(), &answer);
     return answer;
 }

@@ -4,7 +4,8 @@
 #include <QList>
 #include <QPair>
 
-// A minimal HTTP/1.1 client over a raw socket, so tests see the exact headers on the wire.
+// A minimal HTTP/1.1 client over a raw socket, so tests see the exact headers on the wire. Answers
+// with a Content-Length only: the agent's endpoints send no chunked ones.
 struct HttpAnswer {
     int status = 0;
     QList<QPair<QByteArray, QByteArray>> headers;
@@ -17,6 +18,6 @@ struct HttpAnswer {
 
 namespace HttpClient {
 HttpAnswer request(const QByteArray& method, const QByteArray& target, const QList<QPair<QByteArray, QByteArray>>& headers = {},
-                   const QByteArray& body = QByteArray(), int timeoutMs = 30000);
-inline HttpAnswer get(const QByteArray& target, int timeoutMs = 30000) { return request("GET", target, {}, QByteArray(), timeoutMs); }
+                   const QByteArray& body = QByteArray());
+inline HttpAnswer get(const QByteArray& target) { return request("GET", target); }
 }

@@ -251,8 +251,7 @@ void AgentEndpoints::endpoint_data()
     const QStringList still = {touch(1, 0, 0, 0), touch(2, 0, 0, 0), touch(0, 0, 0, 0)};
     row("empty sliders", {"/sendSlideEvent"}, still);
     row("slide not a number", {"/sendSlideEvent?sliders=nan|0->0|0"}, still);
-    row("slide past the int range", {"/sendSlideEvent?sliders=0|0->0|-1e300"},
-        QStringList{touch(1, 0, 0, 0)} + QVector<QString>(29, touch(2, 0, 0, -2147483647 - 1)).toList() << touch(0, 0, 0, 0));
+    row("slide past the int range", {"/sendSlideEvent?sliders=0|0->0|-1e300"}, QStringList{touch(1, 0, 0, 0)} + QVector<QString>(29, touch(2, 0, 0, -2147483647 - 1)).toList() << touch(0, 0, 0, 0));
     // 100 px takes 30 steps; next to a 10 px slide a 200 px one takes 10.
     QStringList long30{touch(1, 0, 0, 0)};
     for (int step = 1; step < 30; ++step)
@@ -265,8 +264,7 @@ void AgentEndpoints::endpoint_data()
     row("commit string", {"/sendCommitString?str=%E4%BD%A0%E5%A5%BD%26+x"}, {QStringLiteral("emitSendCommitString(string \"你好& x\")")});
 
     // Applications
-    row("launch", {"/launchApp?sopid=com.orvana.demo.list&uiappid=list"},
-        {call("sendAppData", QStringLiteral("string \"PowerLaunchRunApp\t%1\tcom.orvana.demo.list\tlist\t\"").arg(getuid()))});
+    row("launch", {"/launchApp?sopid=com.orvana.demo.list&uiappid=list"}, {call("sendAppData", QStringLiteral("string \"PowerLaunchRunApp\t%1\tcom.orvana.demo.list\tlist\t\"").arg(getuid()))});
     row("quit", {"/quitApp?sopid=com.orvana.demo.list&uiappid=list"}, {call("quitApps", str("com.orvana.demo.list/list"))});
     row("running", {"/appIsRunning?sopid=com.orvana.home"}, {call("processList"), QStringLiteral("~sopidByPid\\(int32 \\d+\\)")}, "1");
     row("installed", {"/isAppInstalled?sopid=com.orvana.demo.form"}, {call("isPackageInstalled", str("com.orvana.demo.form"))}, "1");
@@ -280,10 +278,8 @@ void AgentEndpoints::endpoint_data()
     // Display, lock, password, system facts; states are passed on whatever their range, the phone refuses them.
     row("display off", {"/setDisplayState?state=0", "/getDisplayState"}, {call("setDisplayState", "int32 0"), call("displayState")}, "0");
     row("locked", {"/setLockState?state=1", "/getLockState"}, {call("setScreenState", "int32 1"), call("screenState")}, "1");
-    row("display on, then out of range", {"/setDisplayState?state=1", "/setDisplayState?state=7", "/getDisplayState"},
-        {call("setDisplayState", "int32 1"), call("setDisplayState", "int32 7"), call("displayState")}, "1");
-    row("unlocked, then out of range", {"/setLockState?state=0", "/setLockState?state=-3", "/getLockState"},
-        {call("setScreenState", "int32 0"), call("setScreenState", "int32 -3"), call("screenState")}, "0");
+    row("display on, then out of range", {"/setDisplayState?state=1", "/setDisplayState?state=7", "/getDisplayState"}, {call("setDisplayState", "int32 1"), call("setDisplayState", "int32 7"), call("displayState")}, "1");
+    row("unlocked, then out of range", {"/setLockState?state=0", "/setLockState?state=-3", "/getLockState"}, {call("setScreenState", "int32 0"), call("setScreenState", "int32 -3"), call("screenState")}, "0");
     row("password type out of range", {"/setPassword?password=s3cr3t&type=9"}, {call("setPassword", "string \"s3cr3t\", int32 9")}, "3");
     row("password refused", {"/setPassword?password=s3cr3t&type=0"}, {call("setPassword", "string \"s3cr3t\", int32 0")}, "4");
     row("password set", {"/setPassword?password=s3cr3t&type=1", "/passwordExists"}, {call("setPassword", "string \"s3cr3t\", int32 1"), call("passwordExists")}, "1");
@@ -296,26 +292,22 @@ void AgentEndpoints::endpoint_data()
     row("does not exist", {"/checkFileExist?filename=" + in("/none")}, {call("fileExist", str(in("/none")))}, "0");
     row("no file name", {"/checkFileExist"}, {call("fileExist", str(""))}, "0");
     row("mkdir", {"/mkdir?dirname=" + in("/new/a")}, {call("mkdir", str(in("/new/a")))}, "1");
-    row("copy, move, remove", {"/fileCopy?source=" + in("/fixture/f.txt&target=") + in("/g.txt"),
-        "/fileMove?source=" + in("/g.txt&target=") + in("/h.txt"), "/fileRemove?filename=" + in("/h.txt")},
-        {call("fileCopy", str(in("/fixture/f.txt"), in("/g.txt"))), call("fileMove", str(in("/g.txt"), in("/h.txt"))),
-         call("fileRemove", str(in("/h.txt")))}, "1");
+    row("copy, move, remove", {"/fileCopy?source=" + in("/fixture/f.txt&target=") + in("/g.txt"), "/fileMove?source=" + in("/g.txt&target=") + in("/h.txt"),
+        "/fileRemove?filename=" + in("/h.txt")}, {call("fileCopy", str(in("/fixture/f.txt"), in("/g.txt"))),
+        call("fileMove", str(in("/g.txt"), in("/h.txt"))), call("fileRemove", str(in("/h.txt")))}, "1");
     row("move nothing", {"/fileMove?source=" + in("/none&target=") + in("/i.txt")}, {call("fileMove", str(in("/none"), in("/i.txt")))}, "0");
     row("remove nothing", {"/fileRemove?filename=" + in("/none")}, {call("fileRemove", str(in("/none")))}, "0");
     row("list", {"/dirList?dirname=" + in("/fixture")}, {call("dirList", str(in("/fixture")))}, "f.txt\n");
     row("list nothing", {"/dirList?dirname=" + in("/none")}, {call("dirList", str(in("/none")))}, "");
-    row("copy and remove a folder", {"/dirCopy?source=" + in("/fixture&target=") + in("/c"), "/dirRemove?dirname=" + in("/c")},
-        {call("dirCopy", str(in("/fixture"), in("/c"))), call("dirRemove", str(in("/c")))}, "1");
+    row("copy and remove a folder", {"/dirCopy?source=" + in("/fixture&target=") + in("/c"), "/dirRemove?dirname=" + in("/c")}, {call("dirCopy", str(in("/fixture"), in("/c"))), call("dirRemove", str(in("/c")))}, "1");
     row("remove no folder", {"/dirRemove?dirname=" + in("/none")}, {call("dirRemove", str(in("/none")))}, "0");
 
     // Rotation and sensors
     const QString rotation = str("com.orvana.settings.rotationAllowed", "group") + QStringLiteral(", string \"SYSTEM_ROTATIONALLOWED\"");
-    row("rotation allowed -1", {"/setRotationAllowed?allowed=-1", "/getRotationAllowed"},
-        {call("setConfigValue", rotation + ", variant boolean true"), call("configValue", rotation)}, "1");
-    row("rotation allowed missing", {"/setRotationAllowed", "/getRotationAllowed"},
-        {call("setConfigValue", rotation + ", variant boolean false"), call("configValue", rotation)}, "0");
-    row("landscape", {"/setRotationAllowed?allowed=1", "/sendOrientationEvent?orientation=2", "/getScreenOrientation"},
-        {call("setConfigValue", rotation + ", variant boolean true"), call("sendOrientationEvent", "int32 2"), call("getScreenOrientation")}, "4");
+    auto allow = [&](const char* allowed) { return call("setConfigValue", rotation + ", variant boolean " + allowed); };
+    row("rotation allowed -1", {"/setRotationAllowed?allowed=-1", "/getRotationAllowed"}, {allow("true"), call("configValue", rotation)}, "1");
+    row("rotation allowed missing", {"/setRotationAllowed", "/getRotationAllowed"}, {allow("false"), call("configValue", rotation)}, "0");
+    row("landscape", {"/setRotationAllowed?allowed=1", "/sendOrientationEvent?orientation=2", "/getScreenOrientation"}, {allow("true"), call("sendOrientationEvent", "int32 2"), call("getScreenOrientation")}, "4");
     row("ambient light", {"/sendAmbientLightEvent?lux=250"}, {call("sendAmbientLightEvent", "int32 250")});
     row("near", {"/sendProximityEvent?withinProximity=7"}, {call("sendProximityEvent", "boolean true")});
     row("far", {"/sendProximityEvent"}, {call("sendProximityEvent", "boolean false")});
@@ -340,10 +332,8 @@ void AgentEndpoints::endpoint_data()
     row("active role", {"/getVolumeActiveRole"}, {call("volumeActiveRole")}, "2");
     row("output port", {"/setAudioOutputPort?type=2", "/getAudioOutputPort?type=9"}, {call("setAudioOutputPort", "int32 2"), call("audioOutputPort")}, "2");
     row("input port", {"/setAudioInputPort?type=1", "/getAudioInputPort"}, {call("setAudioInputPort", "int32 1"), call("audioInputPort")}, "1");
-    row("auto brightness 2", {"/setAutoBrightness?enable=2", "/getAutoBrightness"},
-        {call("setAmbientLightSensorEnabled", "boolean true"), call("ambientLightSensorEnabled")}, "1");
-    row("auto brightness missing", {"/setAutoBrightness", "/getAutoBrightness"},
-        {call("setAmbientLightSensorEnabled", "boolean false"), call("ambientLightSensorEnabled")}, "0");
+    row("auto brightness 2", {"/setAutoBrightness?enable=2", "/getAutoBrightness"}, {call("setAmbientLightSensorEnabled", "boolean true"), call("ambientLightSensorEnabled")}, "1");
+    row("auto brightness missing", {"/setAutoBrightness", "/getAutoBrightness"}, {call("setAmbientLightSensorEnabled", "boolean false"), call("ambientLightSensorEnabled")}, "0");
     row("network", {"/isNetworkAvailable"}, {call("isNetworkAvailable")}, "~[01]");
 }
 
@@ -412,7 +402,6 @@ void AgentEndpoints::delayHoldsTheAnswer_data()
 {
     QTest::addColumn<QByteArray>("target");
     QTest::addColumn<int>("delay");
-    QTest::newRow("power key long press") << QByteArray("/sendPowerKeyEvent?delay=600") << 600;
     QTest::newRow("tap held") << QByteArray("/sendTouchEvent?points=1|2&delay=500") << 500;
     QTest::newRow("key held") << QByteArray("/sendKeyEvent?value=1&delay=500") << 500;
     QTest::newRow("power key held 3 s") << QByteArray("/sendPowerKeyEvent?delay=3000") << 3000;

@@ -19,7 +19,7 @@ let page;
 const pages = {};
 let dialogs;
 let pageErrors;
-let finished;
+let finished = [];
 
 before(async () => {
   browser = await launch();
@@ -55,7 +55,6 @@ async function open({ clock = false } = {}) {
   page = pages[clock];
   await page.setViewportSize({ width: 1400, height: 900 });
   await page.goto('about:blank');
-  finished = [];
   mock.clear();
   mock.answers.clear();
   mock.setScreen(SCREEN_PNG);
@@ -64,6 +63,7 @@ async function open({ clock = false } = {}) {
   await waitFor(() => mock.made('/getLayoutXML').some((r) => r.answered), 'first layout');
   await refreshIdle();
   mock.clear();
+  finished = [];
 }
 
 // Waits until `count` screenshots have been asked for since the last clear and the page is idle.
@@ -72,10 +72,10 @@ async function refreshedTimes(count) {
   await refreshIdle();
 }
 
-// Waits for `count` answered requests to `paths` that the page has also received.
-async function settle(paths, count) {
+// Waits until `count` requests (to `paths`, or any) are answered and the page has received them.
+async function settle(count, ...paths) {
   await waitFor(() => mock.made(...paths).filter((r) => r.answered).length >= count
-    && finished.filter((p) => paths.includes(p)).length >= count, count + ' of ' + paths);
+    && finished.filter((p) => !paths.length || paths.includes(p)).length >= count, count + ' of ' + paths);
   await sleep(100);
 }
 
@@ -274,100 +274,64 @@ describe('selection', () => {
 });
 
 describe('input', () => {
-  const keys = [
-    ['power', '/sendKeyEventPWithUInput', 116, 3000], ['volumeup', '/sendKeyEventPWithUInput', 115, null],
-    ['volumedown', '/sendKeyEventPWithUInput', 114, null], ['home', '/sendKeyEventP', 16777232, 3000],
-    ['back', '/sendKeyEventP', 16777313, 3000], ['menu', '/sendKeyEventP', 16777301, 3000],
+  // Button, orientation the phone reports, requests on the press, then on the release, refresh after (ms).
+  const key = (path, value) => [[`${path}?type=1&value=${value}`], [`${path}?type=0&value=${value}`]];
+  const rotate = (next) => ['/setRotationAllowed?allowed=1', '/getScreenOrientation', ...(next ? ['/sendOrientationEvent?orientation=' + next] : [])];
+  const buttons = [
+    ['power', '', ...key('/sendKeyEventPWithUInput', 116), 3000], ['volumeup', '', ...key('/sendKeyEventPWithUInput', 115), null],
+    ['volumedown', '', ...key('/sendKeyEventPWithUInput', 114), null], ['home', '', ...key('/sendKeyEventP', 16777232), 3000],
+    ['back', '', ...key('/sendKeyEventP', 16777313), 3000], ['menu', '', ...key('/sendKeyEventP', 16777301), 3000],
+    ['panel', '', [], ['/setPanelState'], 3000],
+    ...[[1, 4], [2, 2], [4, 3], [8, 1], [0, null], [3, null]].map(([now, next]) => ['rotate', now, [], rotate(next), next && 3000]),
   ];
-  for (const [id, path, value, refresh] of keys) {
-    test(`key ${id}: press, held icon, release anywhere, refresh after ${refresh} ms`, async () => {
+  for (const [id, orientation, pressed, released, refresh] of buttons) {
+    test(`${id}${orientation === '' ? '' : ' from orientation ' + orientation}: held icon, release anywhere, refresh after ${refresh} ms`, async () => {
       await open({ clock: true });
-      const normal = await page.$eval('#' + id, (k) => k.src);
+      mock.answer('/getScreenOrientation', { body: String(orientation) });
+      const icon = () => page.$eval('#' + id, (k) => k.src);
+      const normal = await icon();
       await page.hover('#' + id);
       await page.mouse.down();
-      await settle([path], 1);
-      assert.notEqual(await page.$eval('#' + id, (k) => k.src), normal, 'held icon');
+      await settle(pressed.length);
+      assert.notEqual(await icon(), normal, 'held icon');
       await page.mouse.move(1300, 850);
       await page.mouse.up();
-      await settle([path], 2);
-      assert.equal(await page.$eval('#' + id, (k) => k.src), normal);
-      assert.deepEqual(mock.made(path).map((r) => r.query), ['?type=1&value=' + value, '?type=0&value=' + value]);
+      await settle(pressed.length + released.length);
+      assert.equal(await icon(), normal);
+      assert.deepEqual(mock.requests.map((r) => r.path + r.query), [...pressed, ...released]);
       await refreshesAfter(refresh);
     });
   }
 
-  for (const [current, next] of [[1, 4], [2, 2], [4, 3], [8, 1], [0, null], [3, null]]) {
-    test(`rotate from orientation ${current} sends ${next}`, async () => {
+  // Right-button drags (page coordinates): press, the last of the moves (others may be dropped) and
+  // release, in truncated device pixels; leaving the screen releases once at the edge.
+  const touch = (type, [x, y]) => `?type=${type}&slot=9&id=9&x=${x}&y=${y}`;
+  const at = (f, x, y) => [Math.trunc(x * f), Math.trunc((y - 40) * f)];
+  const drags = [
+    ['down the screen', [[100, 300], [100, 320], [100, 340], [100, 360], [100, 380], [100, 400]], 3000,
+      (f) => [touch(1, at(f, 100, 300)), touch(2, at(f, 100, 400)), touch(0, at(f, 100, 400))]],
+    ['out at the right edge', [[100, 400], [700, 400], [710, 410], [150, 400]], 1500,
+      (f) => [touch(1, at(f, 100, 400)), touch(0, [SCREEN.width, at(f, 0, 400)[1]])]],
+    ['out at the top edge', [[100, 400], [100, 20], [110, 30], [150, 400]], 1500, (f) => [touch(1, at(f, 100, 400)), touch(0, [at(f, 100, 0)[0], 0])]],
+    ['beside the screen', [[1000, 300], [1010, 320]], null, () => []],
+  ];
+  for (const [name, [first, ...moves], refresh, expected] of drags) {
+    test('a right-button drag ' + name, async () => {
       await open({ clock: true });
-      mock.answer('/getScreenOrientation', { body: String(current) });
-      await page.click('#rotate');
-      await settle(['/getScreenOrientation'], 1);
-      if (next) await settle(['/sendOrientationEvent'], 1);
-      assert.deepEqual(mock.made('/setRotationAllowed', '/getScreenOrientation', '/sendOrientationEvent').map((r) => r.path + r.query),
-        ['/setRotationAllowed?allowed=1', '/getScreenOrientation', ...(next ? ['/sendOrientationEvent?orientation=' + next] : [])]);
-      await refreshesAfter(next ? 3000 : null);
-    });
-  }
-
-  test('the panel button toggles the panel and refreshes 3 s later', async () => {
-    await open({ clock: true });
-    await page.click('#panel');
-    await settle(['/setPanelState'], 1);
-    assert.deepEqual(mock.made('/setPanelState').map((r) => r.query), ['']);
-    await refreshesAfter(3000);
-  });
-
-  const touch = (type, x, y) => `?type=${type}&slot=9&id=9&x=${x}&y=${y}`;
-  const touches = () => mock.made('/sendTouchEventPWithUInput').map((r) => r.query);
-
-  test('a right-button drag sends press, moves and release at truncated device pixels', async () => {
-    await open({ clock: true });
-    const f = await factor();
-    const at = (x, y) => [Math.trunc(x * f), Math.trunc((y - 40) * f)];
-    await page.mouse.move(100, 300);
-    await page.mouse.down({ button: 'right' });
-    for (let step = 1; step <= 5; step++) await page.mouse.move(100, 300 + step * 20);
-    await page.mouse.up({ button: 'right' });
-    await waitFor(() => mock.made('/sendTouchEventPWithUInput').some((r) => r.params[0][1] === '0' && r.answered), 'release');
-    await settle(['/sendTouchEventPWithUInput'], touches().length);
-    const queries = touches();
-    assert.equal(queries[0], touch(1, ...at(100, 300)));
-    assert.equal(queries[queries.length - 1], touch(0, ...at(100, 400)));
-    const moves = queries.slice(1, -1);
-    assert.ok(moves.length >= 1 && moves.length <= 5, 'moves: ' + moves.length);
-    assert.equal(moves[moves.length - 1], touch(2, ...at(100, 400)));
-    assert.ok(moves.every((q) => q.startsWith('?type=2&')));
-    await refreshesAfter(3000);
-  });
-
-  for (const [name, exit, clamped] of [['right edge', [700, 400], (f) => [SCREEN.width, Math.trunc(360 * f)]],
-    ['top edge', [100, 20], (f) => [Math.trunc(100 * f), 0]]]) {
-    test('a drag leaving the screen at the ' + name + ' releases once at the edge', async () => {
-      await open({ clock: true });
-      const f = await factor();
-      await page.mouse.move(100, 400);
+      const want = expected(await factor());
+      await page.mouse.move(...first);
       await page.mouse.down({ button: 'right' });
-      await page.mouse.move(exit[0], exit[1]);
-      await page.mouse.move(exit[0] + 10, exit[1] + 10);
-      await page.mouse.move(150, 400);
+      for (const point of moves) await page.mouse.move(...point);
       await page.mouse.up({ button: 'right' });
-      await settle(['/sendTouchEventPWithUInput'], 2);
-      assert.deepEqual(touches(), [touch(1, Math.trunc(100 * f), Math.trunc(360 * f)), touch(0, ...clamped(f))]);
-      await refreshesAfter(1500);
+      if (want.length) await waitFor(() => mock.requests.some((r) => r.params[0][1] === '0' && r.answered), 'release');
+      await settle(mock.requests.length);
+      const queries = mock.requests.map((r) => r.query);
+      assert.ok(queries.length <= moves.length + 2 && queries.every((q, i) => i === 0 || i === queries.length - 1 || q.startsWith('?type=2&')), queries.join(' '));
+      assert.deepEqual(queries.filter((q, i) => !(q.startsWith('?type=2&') && (queries[i + 1] || '').startsWith('?type=2&'))), want);
+      assert.equal(await page.evaluate(() => !document.body.dispatchEvent(new MouseEvent('contextmenu', { bubbles: true, cancelable: true }))), true, 'no menu');
+      await refreshesAfter(refresh);
     });
   }
-
-  test('a right-button press outside the screen sends nothing and no menu opens', async () => {
-    await open();
-    await page.mouse.move(1000, 300);
-    await page.mouse.down({ button: 'right' });
-    await page.mouse.move(1010, 320);
-    await page.mouse.up({ button: 'right' });
-    await sleep(150);
-    assert.deepEqual(touches(), []);
-    assert.equal(await page.evaluate(() => !document.body.dispatchEvent(
-      new MouseEvent('contextmenu', { bubbles: true, cancelable: true }))), true);
-  });
 
   test('sending the commit string empties the field; the page is busy until the refresh', async () => {
     await open({ clock: true });
@@ -377,14 +341,14 @@ describe('input', () => {
     assert.equal(await field('commitstringinput'), '');
     assert.deepEqual(await busy(), [true, true]);
     release();
-    await settle(['/sendCommitString'], 1);
+    await settle(1);
     assert.deepEqual(mock.made('/sendCommitString')[0].params, [['str', 'a&b #c+d 中文']]);
     await refreshesAfter(1500);
   });
 });
 
 describe('timers', () => {
-  test('auto refresh runs at the chosen interval and stops at "关闭"', async () => {
+  test('auto refresh runs at the chosen interval, skips ticks while a refresh runs and stops at "关闭"', async () => {
     await open({ clock: true });
     await page.selectOption('#autoRef', '0.5');
     for (let n = 1; n <= 3; n++) {
@@ -395,35 +359,23 @@ describe('timers', () => {
     await page.clock.runFor(1990);
     await sleep(50);
     assert.equal(screenshots(), 3);
+    const release = mock.gate('/getScreenShot');
     await page.clock.runFor(20);
-    await refreshedTimes(4);
+    await waitFor(() => screenshots() === 4, 'refresh at 2 s');
+    assert.deepEqual(await busy(), [true, true]);
+    for (let n = 0; n < 4; n++) await page.clock.runFor(2000);
+    await sleep(100);
+    assert.equal(screenshots(), 4, 'ticks during a running refresh are skipped');
+    release();
+    await refreshIdle();
+    await sleep(100);
+    assert.equal(screenshots(), 4, 'skipped ticks are not made up for');
+    await page.clock.runFor(2000);
+    await refreshedTimes(5);
     await page.selectOption('#autoRef', '0');
     await page.clock.runFor(20000);
     await sleep(100);
-    assert.equal(screenshots(), 4);
-  });
-
-  test('busy while a refresh runs; auto refresh skips ticks meanwhile and does not make them up', async () => {
-    await open({ clock: true });
-    let release = mock.gate('/getScreenShot');
-    await page.selectOption('#autoRef', '0.5');
-    await page.clock.runFor(500);
-    await waitFor(() => screenshots() === 1, 'first auto refresh');
-    assert.deepEqual(await busy(), [true, true]);
-    for (let n = 0; n < 4; n++) await page.clock.runFor(500);
-    await sleep(100);
-    assert.equal(screenshots(), 1, 'ticks during a running refresh are skipped');
-    release();
-    await refreshIdle();
-    assert.deepEqual(await busy(), [false, false]);
-    await sleep(100);
-    assert.equal(screenshots(), 1, 'skipped ticks are not made up for');
-    release = mock.gate('/getScreenShot');
-    await page.clock.runFor(500);
-    await waitFor(() => screenshots() === 2, 'next auto refresh');
-    await page.selectOption('#autoRef', '0');
-    release();
-    await refreshIdle();
+    assert.equal(screenshots(), 5);
   });
 
   test('an after-action refresh due during a refresh follows it; a refresh cancels one pending', async () => {
@@ -431,14 +383,14 @@ describe('timers', () => {
     const release = mock.gate('/getScreenShot');
     await page.click('#refbtn');
     await page.click('#back');
-    await settle(['/sendKeyEventP'], 2);
+    await settle(2, '/sendKeyEventP');
     await page.clock.runFor(3010);
     await sleep(100);
     assert.equal(screenshots(), 1, 'waits for the running refresh');
     release();
     await refreshedTimes(2);
     await page.click('#menu');
-    await settle(['/sendKeyEventP'], 4);
+    await settle(4, '/sendKeyEventP');
     await page.click('#refbtn');
     await refreshedTimes(3);
     await page.clock.runFor(5000);

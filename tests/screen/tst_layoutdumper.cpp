@@ -34,6 +34,7 @@ Rectangle {
     Loader { objectName: "loader"; x: 0; y: 1000; width: 10; height: 10 }
     Item { objectName: "hidden"; visible: false; Item { objectName: "insideHidden" } }
     Item { objectName: "clipped"; clip: true; enabled: false; opacity: 0.5 }
+    FancyButton { objectName: "fancy" }
     Flickable {
         objectName: "flick"; x: 0; y: 1100; width: 720; height: 100; contentHeight: 1000; contentY: 50
         Rectangle { objectName: "flickRow"; y: 120; width: 720; height: 40 }
@@ -87,13 +88,13 @@ private slots:
     void attributes();
     void textIsEscaped_data();
     void textIsEscaped();
-    void qmlDeclaredTypeIsNamedByItsCppClass();
 
 private:
     QString xml() const { return LayoutDumper(QStringLiteral("com.test.sop"), QStringLiteral("app")).dump(window.get()); }
     QList<Element> dump() const { return parse(xml()); }
 
     // Destroyed in reverse: the scene, its window, then the engine.
+    QTemporaryDir dir;
     std::unique_ptr<QQmlEngine> engine;
     std::unique_ptr<QQuickWindow> window;
     std::unique_ptr<QQuickItem> root;
@@ -101,9 +102,13 @@ private:
 
 void TestLayoutDumper::initTestCase()
 {
+    // A type declared in a QML file of its own, beside the scene.
+    QFile button(dir.filePath(QStringLiteral("FancyButton.qml")));
+    QVERIFY(button.open(QIODevice::WriteOnly) && button.write("import QtQuick 2.12\nRectangle { property string label: \"go\"; width: 10; height: 10 }\n") > 0);
+    button.close();
     engine.reset(new QQmlEngine);
     QQmlComponent component(engine.get());
-    component.setData(SCENE, QUrl(QStringLiteral("file:///scene.qml")));
+    component.setData(SCENE, QUrl::fromLocalFile(dir.filePath(QStringLiteral("scene.qml"))));
     root.reset(qobject_cast<QQuickItem*>(component.create()));
     QVERIFY2(root, qPrintable(component.errorString()));
     window.reset(new QQuickWindow);
@@ -175,7 +180,8 @@ void TestLayoutDumper::attributes_data()
         {"clipped", "opacity", "0.5"}, {"input", "focus", "1"}, {"label", "focus", "0"},
         {"plain", "hasContents", "1"}, {"group", "hasContents", "0"}, {"rotated", "rotation", "30"},
         {"scaled", "scale", "1.5"}, {"scaled", "z", "3"}, {"label", "text", "plain text"},
-        {"input", "text", "typed"}, {"plain", "text", "<none>"},
+        {"input", "text", "typed"}, {"plain", "text", "<none>"}, {"fancy", "#element", "QQuickRectangle"},
+        {"fancy", "qmlType", "FancyButton"}, {"page", "qmlType", "<none>"},
     };
     for (const QStringList& row : rows)
         QTest::addRow("%s %s", qPrintable(row[0]), qPrintable(row[1])) << row[0] << row[1] << row[2];
@@ -220,23 +226,6 @@ void TestLayoutDumper::textIsEscaped()
     label->setProperty("text", QStringLiteral("plain text"));
     QCOMPARE(byName(parse(dumped), expected).value("text"), expected);
     QVERIFY(!dumped.contains(QLatin1Char('\n')));
-}
-
-void TestLayoutDumper::qmlDeclaredTypeIsNamedByItsCppClass()
-{
-    QTemporaryDir dir;
-    QFile button(dir.filePath(QStringLiteral("FancyButton.qml")));
-    QVERIFY(button.open(QIODevice::WriteOnly));
-    button.write("import QtQuick 2.12\nRectangle { property string label: \"go\"; width: 10; height: 10 }\n");
-    button.close();
-    QQmlComponent component(engine.get());
-    component.setData("import QtQuick 2.12\nItem { FancyButton { objectName: \"fancy\" } }\n", QUrl::fromLocalFile(dir.filePath(QStringLiteral("main.qml"))));
-    QScopedPointer<QQuickItem> item(qobject_cast<QQuickItem*>(component.create()));
-    QVERIFY2(item, qPrintable(component.errorString()));
-    item->setParentItem(window->contentItem());
-    const Element e = byName(dump(), QStringLiteral("fancy"));
-    item->setParentItem(nullptr);
-    QCOMPARE(e.name + ' ' + e.value("qmlType"), QStringLiteral("QQuickRectangle FancyButton"));
 }
 
 QTEST_MAIN(TestLayoutDumper)

@@ -84,7 +84,6 @@ private slots:
     void tapsSetTheSwitch();
     void restartEndsWithStatusZero_data();
     void restartEndsWithStatusZero();
-    void launchCompleteLogsHomeStartOnly_data();
     void launchCompleteLogsHomeStartOnly();
     void programStartsAndKeepsRunning_data() { restartEndsWithStatusZero_data(); }
     void programStartsAndKeepsRunning();
@@ -184,26 +183,18 @@ void TestSwitch::restartEndsWithStatusZero()
     }
 }
 
-void TestSwitch::launchCompleteLogsHomeStartOnly_data()
-{
-    QTest::addColumn<int>("option");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("from home") << 0 << QStringList{"Start by Home"};
-    QTest::newRow("from application") << 1 << QStringList{};
-    QTest::newRow("as service") << 2 << QStringList{};
-    QTest::newRow("restored") << 3 << QStringList{};
-}
-
+// Options: from home, from an application, as a service, restored.
 void TestSwitch::launchCompleteLogsHomeStartOnly()
 {
-    QFETCH(int, option);
-    QFETCH(QStringList, expected);
     QVERIFY(openPage("absent"));
     messages.clear();
     const QtMessageHandler previous = qInstallMessageHandler(collectMessage);
-    m_workspace->onLaunchComplete(static_cast<ORVANA::CWorkspace::Option>(option), {});
+    for (int option = 0; option < 4; ++option) {
+        m_workspace->onLaunchComplete(static_cast<ORVANA::CWorkspace::Option>(option), {});
+        messages << QString::number(option);
+    }
     qInstallMessageHandler(previous);
-    QCOMPARE(messages, expected);
+    QCOMPARE(messages, (QStringList{"Start by Home", "0", "1", "2", "3"}));
 }
 
 // The built program from a folder of its own, with the stand-in agent and the QML modules beside
