@@ -1,22 +1,67 @@
+// The server over loopback: one listener shared by most cases, and listeners of a case's own for
+// the pool's limits, its settings and TLS.
+#include "httpconnectionhandler.h"
+#include "httpglobal.h"
 #include "httplistener.h"
 #include "httprequest.h"
 #include "rawclient.h"
 #include "testrequesthandler.h"
 
 #include <QDBusConnection>
+#include <QSslSocket>
+#include <QTcpServer>
 #include <QtTest>
 
 #include <memory>
 #include <vector>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+using tarsel::HttpConnectionHandler;
 using tarsel::HttpListener;
 using tarsel::HttpRequest;
+using tarsel::tSocketDescriptor;
+
+namespace {
 
 const QByteArray TOO_LARGE = "HTTP/1.1 413 entity too large\r\nConnection: close\r\n\r\n413 Entity too large\r\n";
+const QByteArray TOO_MANY = "HTTP/1.1 503 too many connections\r\nConnection: close\r\n\r\nToo many connections\r\n";
+
+// These tests read the server's debug lines, whatever the environment filters.
+const bool environmentRulesDropped = qunsetenv("QT_LOGGING_RULES");
+QMutex logMutex;
+QStringList logLines;
+QtMessageHandler previousHandler = nullptr;
+
+void recordMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    {
+        QMutexLocker locker(&logMutex);
+        logLines << message;
+    }
+    if (type != QtDebugMsg)
+        previousHandler(type, context, message);
+}
+
+QStringList linesMatching(const QString& pattern)
+{
+    QMutexLocker locker(&logMutex);
+    return logLines.filter(QRegularExpression(pattern));
+}
+
+// Hands out the descriptors of accepted connections untouched.
+class DescriptorServer : public QTcpServer
+{
+public:
+    qintptr accepted = -1;
+
+protected:
+    void incomingConnection(qintptr descriptor) override { accepted = descriptor; }
+};
 
 // Stands in for the compositor's automation interface: creates the directories asked for.
 class FakeZelvikInterface : public QObject
@@ -33,12 +78,23 @@ public slots:
     }
 };
 
+} // namespace
+
 class TestHttpServer : public QObject
 {
     Q_OBJECT
 private slots:
     void initTestCase();
+    void init();
     void cleanupTestCase();
+    // Listeners of their own first: the shared one has served nobody yet.
+    void noHandlersAtAll();
+    void connectBurstPastDescriptorLimit();
+    void idleHandlersTrimmed();
+    void descriptorThatCannotBeAdopted();
+    void tls();
+    void listenerSettings_data();
+    void listenerSettings();
     void largeUpload_data();
     void largeUpload();
     void wire_data();
@@ -51,12 +107,14 @@ private slots:
     void noHandlerLeft();
 
 private:
+    std::unique_ptr<RawClient> served(quint16 port);
     QStringList tempFiles() const { return QDir(HttpRequest::tempDirectory()).entryList(QDir::Files | QDir::Hidden); }
 
     QTemporaryDir root{QDir("/dev/shm").exists() ? "/dev/shm/zelvik-http-XXXXXX" : QDir::tempPath() + "/zelvik-http-XXXXXX"};
     QProcess bus;
     FakeZelvikInterface compositor;
     QSettings* settings = nullptr;
+    std::unique_ptr<QSettings> own; // for a listener of the case's own
     TestRequestHandler requestHandler;
     std::unique_ptr<HttpListener> listener;
 };
@@ -64,6 +122,8 @@ private:
 void TestHttpServer::initTestCase()
 {
     QVERIFY(root.isValid());
+    previousHandler = qInstallMessageHandler(recordMessage);
+    QLoggingCategory::setFilterRules("tarsel.httpserver.debug=true");
     qputenv("ORVANA_DEVICE_ROOT", root.path().toLocal8Bit());
 
     // A private bus of our own as the system bus, with the compositor's "mkdir" on it.
@@ -80,11 +140,23 @@ void TestHttpServer::initTestCase()
     settings = new QSettings(root.filePath("settings.ini"), QSettings::IniFormat, this);
     settings->setValue("host", "127.0.0.1");
     settings->setValue("maxThreads", 4);
+    settings->setValue("minThreads", 4); // none trimmed: the pool's own cases count the trims
     settings->setValue("readTimeout", 1000);
     settings->setValue("maxRequestSize", 16000);
     settings->setValue("maxMultiPartSize", 2147483647);
     listener.reset(new HttpListener(settings, &requestHandler));
     QVERIFY(listener->isListening());
+}
+
+void TestHttpServer::init()
+{
+    own.reset(); // its values written back first
+    QFile::remove(root.filePath("own.ini"));
+    own.reset(new QSettings(root.filePath("own.ini"), QSettings::IniFormat));
+    own->setValue("host", "127.0.0.1");
+    own->setValue("readTimeout", 5000);
+    QMutexLocker locker(&logMutex);
+    logLines.clear();
 }
 
 void TestHttpServer::cleanupTestCase()
@@ -95,6 +167,183 @@ void TestHttpServer::cleanupTestCase()
     bus.waitForFinished(5000);
 }
 
+// A connection whose request was answered, so a handler holds it.
+std::unique_ptr<RawClient> TestHttpServer::served(quint16 port)
+{
+    std::unique_ptr<RawClient> client(new RawClient());
+    return client->fetchFixed(port) == HELLO ? std::move(client) : nullptr;
+}
+
+void TestHttpServer::noHandlersAtAll()
+{
+    own->setValue("maxThreads", 0);
+    HttpListener ownListener(own.get(), &requestHandler);
+    for (int i = 0; i < 3; ++i) {
+        RawClient client;
+        QVERIFY(client.connectTo(ownListener.serverPort()));
+        bool closed = false;
+        QCOMPARE(client.receiveUntilClosed(15000, &closed), TOO_MANY);
+        QVERIFY(closed);
+    }
+}
+
+// Past the descriptor limit accept() fails, and QTcpServer stops accepting after such an error
+// (when it is the first error of the listening socket); the listener takes it up again once
+// descriptors are free.
+void TestHttpServer::connectBurstPastDescriptorLimit()
+{
+    own->setValue("maxThreads", 4);
+    HttpListener ownListener(own.get(), &requestHandler);
+    std::vector<int> sockets;
+    for (int i = 0; i < 200; ++i) {
+        sockets.push_back(RawClient::loopbackSocket(ownListener.serverPort()));
+        QVERIFY(sockets.back() >= 0);
+    }
+    // Room for a few more descriptors only, against 200 connections waiting to be accepted.
+    QSet<int> open;
+    for (const QString& name : QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+        open.insert(name.toInt());
+    rlimit saved;
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit lowered = saved;
+    lowered.rlim_cur = 0;
+    for (int free = 0; free < 4; ++lowered.rlim_cur)
+        free += open.contains(int(lowered.rlim_cur)) ? 0 : 1;
+    QSignalSpy failed(&ownListener, &QTcpServer::acceptError);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^HttpListener: cannot accept a connection: "));
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    const bool ranOut = failed.wait(5000) || !failed.isEmpty();
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    for (const int fd : sockets)
+        ::close(fd);
+    QVERIFY(ranOut);
+
+    // The handlers may still be busy with the burst's closed connections.
+    RawClient client;
+    QCOMPARE(client.fetchFixed(ownListener.serverPort(), 10000), HELLO);
+}
+
+// Idle handlers past "minThreads" go, one per tick; busy ones stay and serve on.
+void TestHttpServer::idleHandlersTrimmed()
+{
+    own->setValue("cleanupInterval", 100);
+    own->setValue("minThreads", 2);
+    HttpListener ownListener(own.get(), &requestHandler);
+    std::vector<std::unique_ptr<RawClient>> clients;
+    for (int i = 0; i < 6; ++i) {
+        clients.push_back(served(ownListener.serverPort()));
+        QVERIFY(clients.back());
+    }
+    QCOMPARE(linesMatching("Removed connection handler").size(), 0);
+    for (int i = 1; i < 5; ++i)
+        clients[i].reset();
+    const QString removed = "^HttpConnectionHandlerPool: Removed connection handler \\(0x[0-9a-f]+\\), pool size is now ";
+    QTRY_COMPARE_WITH_TIMEOUT(linesMatching(removed).size(), 2, 5000);
+    QTest::qWait(400);
+    const QStringList lines = linesMatching(removed);
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines[0].endsWith('5') && lines[1].endsWith('4'), qPrintable(lines.join('\n')));
+    QCOMPARE(linesMatching("HttpConnectionHandler \\(0x[0-9a-f]+\\): destroyed").size(), 2);
+    for (int i : {0, 5}) {
+        QVERIFY(clients[i]->send("GET /fixed HTTP/1.1\r\n\r\n"));
+        QCOMPARE(clients[i]->receive(HELLO.size()), HELLO);
+    }
+}
+
+// A handler given a descriptor it cannot adopt logs it and is free for the next connection.
+void TestHttpServer::descriptorThatCannotBeAdopted()
+{
+    // Before the handler's thread starts: the test library's list of expected lines has no lock.
+    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("cannot initialize socket"));
+    HttpConnectionHandler handler(own.get(), &requestHandler, nullptr);
+    RawClient* client = nullptr;
+    QCOMPARE(::fcntl(999999, F_GETFD), -1); // not open in this process
+    for (const int fd : {999999, RawClient::socketPair(&client)}) {
+        QTRY_VERIFY(!handler.isBusy());
+        handler.setBusy();
+        QMetaObject::invokeMethod(&handler, "handleConnection", Qt::QueuedConnection, Q_ARG(tSocketDescriptor, fd));
+    }
+    std::unique_ptr<RawClient> owner(client);
+    QVERIFY(client->send("GET /fixed HTTP/1.1\r\n\r\n"));
+    QCOMPARE(client->receive(HELLO.size()), HELLO);
+}
+
+void TestHttpServer::tls()
+{
+    QProcess openssl;
+    openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", root.filePath("key.pem"), "-out",
+                              root.filePath("cert.pem"), "-days", "2", "-subj", "/CN=127.0.0.1"});
+    QVERIFY(openssl.waitForFinished(60000) && openssl.exitCode() == 0);
+    own->setValue("sslKeyFile", "key.pem");
+    own->setValue("sslCertFile", "cert.pem");
+    HttpListener ownListener(own.get(), &requestHandler);
+    QCOMPARE(linesMatching("^HttpConnectionHandlerPool: SSL settings loaded$").size(), 1);
+    const QString url = QString("https://127.0.0.1:%1/").arg(ownListener.serverPort());
+    // Several connections in turn: the handler's socket serves one TLS session after another.
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(runCurl({"-sk", url + "fixed"}), QByteArray("hello"));
+    QCOMPARE(runCurl({"-sk", url + "chunks", url + "fixed"}), QByteArray("part1part2endhello"));
+    QCOMPARE(runCurl({"-s", "--max-time", "5", QString("http://127.0.0.1:%1/fixed").arg(ownListener.serverPort())}), QByteArray());
+    QCOMPARE(runCurl({"-sk", url + "fixed"}), QByteArray("hello"));
+
+    // A large answer on a closing connection, read slowly while other connections come and go:
+    // the handler takes no new connection before the last encrypted byte is out.
+    const int size = 24000000;
+    const int answered = linesMatching("finished request").size();
+    QProcess slow;
+    slow.start("curl", {"-sk", "-0", "--limit-rate", "8M", url + "big?n=" + QString::number(size)});
+    QTRY_COMPARE(linesMatching("finished request").size(), answered + 1);
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(runCurl({"-sk", url + "fixed"}), QByteArray("hello"));
+    QTRY_COMPARE_WITH_TIMEOUT(slow.state(), QProcess::NotRunning, 30000);
+    const QByteArray received = slow.readAllStandardOutput();
+    QCOMPARE(received.size(), size);
+    QVERIFY(received == TestRequestHandler::pattern(size));
+
+    // What the writer waits for: bytes already encrypted count as not yet written.
+    DescriptorServer plain;
+    QVERIFY(plain.listen(QHostAddress::LocalHost));
+    QSslSocket client;
+    client.setPeerVerifyMode(QSslSocket::VerifyNone);
+    client.connectToHostEncrypted("127.0.0.1", plain.serverPort());
+    QTRY_VERIFY(plain.accepted >= 0);
+    QSslSocket server;
+    server.setLocalCertificate(root.filePath("cert.pem"));
+    server.setPrivateKey(root.filePath("key.pem"));
+    QVERIFY(server.setSocketDescriptor(plain.accepted));
+    server.startServerEncryption();
+    QTRY_VERIFY(server.isEncrypted() && client.isEncrypted());
+    server.write(QByteArray(16 << 20, 'e'));
+    server.flush();
+    QCOMPARE(server.bytesToWrite(), 0);
+    QVERIFY(tarsel::pendingBytes(&server) > (1 << 20));
+}
+
+// Settings a listener starts with all the same: a port in use (the shared listener's), TLS with a
+// file missing from the settings or from the disk.
+void TestHttpServer::listenerSettings_data()
+{
+    QTest::addColumn<QStringList>("values");
+    QTest::addColumn<QString>("critical");
+    QTest::newRow("port already taken") << QStringList{"port"} << "^HttpListener: Cannot bind on port \\d+: .+";
+    QTest::newRow("TLS needs both files") << QStringList{"sslCertFile=cert.pem"} << "";
+    QTest::newRow("unreadable certificate") << QStringList{"sslKeyFile=key.pem", "sslCertFile=missing.pem"}
+                                            << "^HttpConnectionHandlerPool: cannot open sslCertFile " + root.filePath("missing.pem") + '$';
+}
+
+void TestHttpServer::listenerSettings()
+{
+    QFETCH(QStringList, values);
+    QFETCH(QString, critical);
+    for (const QString& value : values)
+        own->setValue(value.section('=', 0, 0), value == "port" ? QString::number(listener->serverPort()) : value.section('=', 1));
+    if (!critical.isEmpty())
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(critical));
+    HttpListener second(own.get(), &requestHandler);
+    QCOMPARE(second.isListening(), values.first() != "port");
+    QVERIFY(!second.isListening() || served(second.serverPort()));
+    QCOMPARE(linesMatching("SSL").size(), 0);
+}
 void TestHttpServer::largeUpload_data()
 {
     QTest::addColumn<int>("mebibytes");

@@ -20,12 +20,10 @@ class TestHttpUnits : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void bodyTooLargeAbortsBeforeBody();
-    void lineNeverReadPastLimit();
+    void limits_data();
+    void limits();
     void multipart_data();
     void multipart();
-    void multipartSizeLimit_data();
-    void multipartSizeLimit();
     void uploadedFileRemovedUnlessMoved();
     void missingTempDirectoryAborts();
     void bytesOnTheWire_data();
@@ -81,32 +79,52 @@ QStringList TestHttpUnits::tempFiles() const
     return QDir(HttpRequest::tempDirectory()).entryList(QDir::Files | QDir::Hidden);
 }
 
-void TestHttpUnits::bodyTooLargeAbortsBeforeBody()
-{
-    const QByteArray head = "POST / HTTP/1.1\r\nContent-Length: 100\r\n\r\n";
-    QTest::ignoreMessage(QtWarningMsg, "HttpRequest: expected body is too large");
-    Fed fed = feed(head + QByteArray(100, 'b'), head.size() + 100, head.size() + 99);
-    QCOMPARE(fed.request->getStatus(), HttpRequest::abort);
-    QCOMPARE(fed.leftOver, 100);
-
-    Fed fits = feed(head + QByteArray(100, 'b'), 9, head.size() + 100);
-    QCOMPARE(fits.request->getStatus(), HttpRequest::complete);
-    QCOMPARE(fits.request->getBody(), QByteArray(100, 'b'));
-}
-
-void TestHttpUnits::lineNeverReadPastLimit()
-{
-    QTest::ignoreMessage(QtWarningMsg, "HttpRequest: received too many bytes");
-    const QByteArray input = "GET /" + QByteArray(500, 'a') + " HTTP/1.1\r\n\r\n";
-    Fed fed = feed(input, input.size(), 100);
-    QCOMPARE(fed.request->getStatus(), HttpRequest::abort);
-    QCOMPARE(fed.leftOver, input.size() - 101);
-}
-
 static QByteArray multipartRequest(const QByteArray& body, const QByteArray& contentType = "multipart/form-data; boundary=XyZ")
 {
     return "POST /upload HTTP/1.1\r\nContent-Type: " + contentType + "\r\nContent-Length: " + QByteArray::number(body.size())
            + "\r\n\r\n" + body;
+}
+
+// The request and multipart size limits, to the byte; what is refused is not read on.
+void TestHttpUnits::limits_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("maxSize");
+    QTest::addColumn<int>("leftOver"); // bytes not read from the socket; -1: not checked
+    QTest::addColumn<QByteArray>("warning"); // none: the request completes
+    auto row = [](const char* name, const QByteArray& input, int step, int maxSize, int leftOver, const char* warning = "") {
+        QTest::newRow(name) << input << step << maxSize << leftOver << QByteArray(warning);
+    };
+    const QByteArray body = "POST / HTTP/1.1\r\nContent-Length: 100\r\n\r\n" + QByteArray(100, 'b');
+    const int head = body.size() - 100;
+    row("body over the limit", body, body.size(), head + 99, 100, "HttpRequest: expected body is too large");
+    row("body at the limit", body, 9, head + 100, 0);
+    const QByteArray line = "GET /" + QByteArray(500, 'a') + " HTTP/1.1\r\n\r\n";
+    row("line past the limit", line, line.size(), 100, line.size() - 101, "HttpRequest: received too many bytes");
+    // A file part around the multipart limit of 5000 bytes.
+    const QByteArray start = "--XyZ\r\nContent-Disposition: form-data; name=\"f\"; filename=\"x\"\r\n\r\n", end = "\r\n--XyZ--\r\n";
+    auto part = [&](int size) { return multipartRequest(start + QByteArray(size - start.size() - end.size(), 'd') + end); };
+    row("multipart one below the limit", part(4999), 1000, 16000, 0);
+    row("multipart exactly the limit", part(5000), 1000, 16000, 0, "HttpRequest: received too many multipart bytes");
+    row("multipart announced above the limit", part(5001), 1000, 16000, -1, "HttpRequest: expected multipart body is too large");
+}
+
+void TestHttpUnits::limits()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(int, step);
+    QFETCH(int, maxSize);
+    QFETCH(int, leftOver);
+    QFETCH(QByteArray, warning);
+    if (!warning.isEmpty())
+        QTest::ignoreMessage(QtWarningMsg, warning.constData());
+    Fed fed = feed(input, step, maxSize, 5000);
+    QCOMPARE(fed.request->getStatus(), warning.isEmpty() ? HttpRequest::complete : HttpRequest::abort);
+    if (leftOver >= 0)
+        QCOMPARE(fed.leftOver, leftOver);
+    fed.request.reset();
+    QCOMPARE(tempFiles(), QStringList());
 }
 
 void TestHttpUnits::multipart_data()
@@ -189,36 +207,6 @@ void TestHttpUnits::multipart()
         fed.request.reset();
         QCOMPARE(tempFiles(), QStringList());
     }
-}
-
-void TestHttpUnits::multipartSizeLimit_data()
-{
-    QTest::addColumn<int>("extra");
-    QTest::addColumn<HttpRequest::RequestStatus>("status");
-    QTest::newRow("one below the limit") << -1 << HttpRequest::complete;
-    QTest::newRow("exactly the limit") << 0 << HttpRequest::abort;
-    QTest::newRow("announced above the limit") << 1 << HttpRequest::abort;
-}
-
-void TestHttpUnits::multipartSizeLimit()
-{
-    QFETCH(int, extra);
-    QFETCH(HttpRequest::RequestStatus, status);
-    const int limit = 5000;
-    const QByteArray start = "--XyZ\r\nContent-Disposition: form-data; name=\"f\"; filename=\"x\"\r\n\r\n";
-    const QByteArray end = "\r\n--XyZ--\r\n";
-    const QByteArray body = start + QByteArray(limit + extra - start.size() - end.size(), 'd') + end;
-    QCOMPARE(body.size(), limit + extra);
-    if (extra == 0)
-        QTest::ignoreMessage(QtWarningMsg, "HttpRequest: received too many multipart bytes");
-    if (extra > 0)
-        QTest::ignoreMessage(QtWarningMsg, "HttpRequest: expected multipart body is too large");
-    Fed fed = feed(multipartRequest(body), 1000, 16000, limit);
-    QCOMPARE(fed.request->getStatus(), status);
-    if (extra == 0)
-        QCOMPARE(fed.leftOver, 0);
-    fed.request.reset();
-    QCOMPARE(tempFiles(), QStringList());
 }
 
 void TestHttpUnits::uploadedFileRemovedUnlessMoved()

@@ -12,11 +12,6 @@
 
 #include <memory>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace {
 
 const quint16 RELAY_PORT = 10009;
@@ -126,22 +121,12 @@ Session TestProxyServer::open(int receiveBuffer, const QByteArray& first)
     Session s;
     s.client.reset(new QTcpSocket);
     if (receiveBuffer > 0) {
-        // The kernel's receive buffer must be set before the connection is made.
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-        sockaddr_in relay = {};
-        relay.sin_family = AF_INET;
-        relay.sin_port = htons(RELAY_PORT);
-        relay.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&relay), sizeof relay) != 0) {
-            ::close(fd);
-            return s;
-        }
-        s.client->setSocketDescriptor(fd);
+        // The kernel's receive buffer must be set before the connection is made: on a bound socket.
+        s.client->bind(QHostAddress::LocalHost);
+        s.client->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, receiveBuffer);
         s.client->setReadBufferSize(receiveBuffer);
-    } else {
-        s.client->connectToHost(QHostAddress::LocalHost, RELAY_PORT);
     }
+    s.client->connectToHost(QHostAddress::LocalHost, RELAY_PORT);
     // The test host may speak first, before the outgoing connection is up.
     s.client->write(first);
     // Ids in order from 0, one per accepted connection, never reused.
@@ -251,16 +236,12 @@ void TestProxyServer::targetUnreachableClosesClient()
     QFETCH(bool, addressGone);
     target.close();
     QVERIFY(waitUntil([&] { return proxy->taskCount() == 0; }));
-    struct AddressGone {
-        explicit AddressGone(bool gone) : gone(gone) { if (gone) ip("del"); }
-        ~AddressGone() { if (gone) ip("add"); }
-        static void ip(const char* action)
-        {
-            QProcess::execute(QStringLiteral("ip"), {QStringLiteral("addr"), QString::fromLatin1(action),
-                                                     QStringLiteral("127.0.0.1/8"), QStringLiteral("dev"), QStringLiteral("lo")});
-        }
-        bool gone;
-    } address(addressGone);
+    auto address = [addressGone](const char* action) {
+        if (addressGone)
+            QProcess::execute("ip", {"addr", action, "127.0.0.1/8", "dev", "lo"});
+    };
+    address("del");
+    const auto restore = qScopeGuard([&] { address("add"); });
     const QString errorLine = QStringLiteral("to svr: 127\\.0\\.0\\.1:22: ");
     const int errorsBefore = countLines(errorLine);
     QTcpSocket client;
