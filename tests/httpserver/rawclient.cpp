@@ -92,30 +92,17 @@ int RawClient::readSome(int timeoutMs)
     return -1;
 }
 
-QByteArray RawClient::receive(int total, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (pending.size() < total && timer.elapsed() < timeoutMs) {
-        if (readSome(int(timeoutMs - timer.elapsed())) == 0)
-            break;
-    }
-    const QByteArray result = pending.left(total);
-    pending.remove(0, result.size());
-    return result;
-}
-
-QByteArray RawClient::receiveUntilClosed(int timeoutMs, bool* closed)
+QByteArray RawClient::receive(int total, int timeoutMs, bool* closed)
 {
     QElapsedTimer timer;
     timer.start();
     int n = -1;
-    while (timer.elapsed() < timeoutMs && (n = readSome(int(timeoutMs - timer.elapsed()))) != 0) {
+    while (pending.size() < total && timer.elapsed() < timeoutMs && (n = readSome(int(timeoutMs - timer.elapsed()))) != 0) {
     }
     if (closed)
         *closed = (n == 0);
-    const QByteArray result = pending;
-    pending.clear();
+    const QByteArray result = pending.left(total);
+    pending.remove(0, result.size());
     return result;
 }
 

@@ -1,15 +1,10 @@
 #!/usr/bin/env python3
-"""Load and fault run of the real agent on the simulated phone.
+"""Load and fault run of the real agent (from $ZELVIK_BIN) on the simulated phone, over loopback
+inside scripts/phone-env --netns --switch on. After every case the agent must answer and have all
+of its 100 handlers free again (the 101st connection gets the exact 503 answer).
 
-Runs inside scripts/phone-env --netns --switch on: starts zelvik_support_server from $ZELVIK_BIN
-and drives it over loopback with raw sockets. After every case the agent must be alive, answer,
-and have all of its 100 handlers free again (the 101st connection gets the exact 503 answer).
-
-    agent_load.py [--short] [case ...]
-
---short             fewer cycles (for slow builds such as ThreadSanitizer)
-ZELVIK_LOAD_LONG=1  more cycles, longer slow clients, and a client that never reads until the
-                    agent drops it
+    agent_load.py [--short] [case ...]    --short: fewer cycles (ThreadSanitizer builds)
+    ZELVIK_LOAD_LONG=1: more cycles, longer slow clients, a client that never reads
 """
 
 import http.client
@@ -137,6 +132,11 @@ def get(path, timeout=30):
         return Reader(sock).response()
 
 
+def get_past_503(path, timeout=30):
+    """Handlers are freed asynchronously: a 503 is tried again for a while."""
+    return wait_until(lambda: (a := get(path, timeout))[0] != 503 and a, 5) or (503, b"")
+
+
 class Agent:
     def __init__(self):
         self.log_path = os.path.join(ROOT, "log", "agent-load.log")
@@ -186,7 +186,7 @@ class Agent:
 
     def log_tail(self, lines=40):
         with open(self.log_path, "rb") as log:
-            return b"\n".join(log.read().splitlines()[-lines:]).decode(errors="replace")
+            return b"".join(log.readlines()[-lines:]).decode(errors="replace")
 
 
 def free_handlers():
@@ -205,8 +205,7 @@ def free_handlers():
 
 
 def assert_healthy(agent, timeout=15):
-    # Handlers are freed asynchronously: a 503 is tried again, then every one must come back.
-    status, body = wait_until(lambda: (a := get("/getOsVersion"))[0] != 503 and a, 5) or (503, b"")
+    status, body = get_past_503("/getOsVersion")
     check(status == 200 and body, f"/getOsVersion answered {status} {body!r}")
     free = []
     wait_until(lambda: free.append(free_handlers()) or free[-1] == MAX_THREADS, timeout, 0.5)
@@ -310,8 +309,8 @@ def case_streams(agent):
             while f"data:{marker}\n\n".encode() not in seen:
                 check(data := stream.file.read1(65536), "a stream ended")
                 seen += data
-        answer = wait_until(lambda: (a := get("/getOsVersion", timeout=10))[0] != 503 and a, 5)
-        check(answer and answer[0] == 200 and answer[1], f"an ordinary request next to 90 streams: {answer}")
+        answer = get_past_503("/getOsVersion", timeout=10)
+        check(answer[0] == 200 and answer[1], f"an ordinary request next to 90 streams: {answer}")
         streams += [open_stream() for _ in range(MAX_THREADS - 90)]
         with connect() as sock:
             check(read_to_end(sock) == TOO_MANY, "a request with 100 open streams was not refused with 503")

@@ -85,19 +85,13 @@ public:
         return result;
     }
 
-    bool waitForChunks(int count, int timeoutMs = 5000)
-    {
-        return waitUntil([&] { return chunks().size() >= count; }, timeoutMs);
-    }
+    bool waitForChunks(int count) { return waitUntil([&] { return chunks().size() >= count; }, 5000); }
 
     QTcpSocket socket;
     QByteArray raw;
 };
 
-QByteArray sseEvent(const QByteArray& line)
-{
-    return "data:" + line + "\n\n";
-}
+QByteArray sseEvent(const QByteArray& line) { return "data:" + line + "\n\n"; }
 
 } // namespace
 
@@ -135,10 +129,10 @@ void TestSysLogStream::initTestCase()
     QVERIFY(QDir(root.path()).mkpath(QStringLiteral("data/log")));
     logPath = root.path() + QStringLiteral("/data/log/message");
 
-    settings.reset(new QSettings(root.path() + QStringLiteral("/listener.ini"), QSettings::IniFormat));
-    settings->setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
-    settings->setValue(QStringLiteral("maxThreads"), MAX_THREADS);
-    settings->setValue(QStringLiteral("readTimeout"), 60000);
+    settings.reset(new QSettings(root.path() + "/listener.ini", QSettings::IniFormat));
+    settings->setValue("host", "127.0.0.1");
+    settings->setValue("maxThreads", MAX_THREADS);
+    settings->setValue("readTimeout", 60000);
     listener.reset(new tarsel::HttpListener(settings.get(), &recorder));
     QVERIFY(listener->isListening());
 }
@@ -171,19 +165,14 @@ std::unique_ptr<StreamClient> TestSysLogStream::openStream()
     const int before = recorder.running.loadAcquire();
     QElapsedTimer timer;
     timer.start();
-    for (;;) {
-        auto client = std::make_unique<StreamClient>(listener->serverPort());
+    std::unique_ptr<StreamClient> client;
+    do {
+        client = std::make_unique<StreamClient>(listener->serverPort());
         // The header block comes before the first line.
         if (!waitUntil([&] { return client->chunks(), client->raw.contains("\r\n\r\n"); }))
             return nullptr;
-        if (client->raw.startsWith("HTTP/1.1 503") && timer.elapsed() < 5000) {
-            QTest::qWait(20);
-            continue;
-        }
-        if (!waitUntil([&] { return recorder.running.loadAcquire() > before; }))
-            return nullptr;
-        return client;
-    }
+    } while (client->raw.startsWith("HTTP/1.1 503") && timer.elapsed() < 5000 && (QTest::qWait(20), true));
+    return waitUntil([&] { return recorder.running.loadAcquire() > before; }) ? std::move(client) : nullptr;
 }
 
 // Closes every client at once; true when every stream ended within a second.
