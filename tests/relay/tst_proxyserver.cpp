@@ -76,11 +76,9 @@ private slots:
     void init();
     void cleanup();
 
-    void relaysBothWays_data();
-    void relaysBothWays();
+    void transfer_data();
+    void transfer();
     void twoSessionsAtOnce();
-    void lastBytesBeforeCloseArrive_data();
-    void lastBytesBeforeCloseArrive();
     void targetUnreachableClosesClient_data();
     void targetUnreachableClosesClient();
 
@@ -139,33 +137,58 @@ Session TestProxyServer::open(int receiveBuffer, const QByteArray& first)
     return s;
 }
 
-void TestProxyServer::relaysBothWays_data()
+// Bytes both ways at once, or a burst after which one side closes: the other side gets every
+// byte, then the close.
+void TestProxyServer::transfer_data()
 {
-    QTest::addColumn<int>("size");
-    QTest::newRow("one byte") << 1;
-    QTest::newRow("ssh banner") << 32;
-    QTest::newRow("8 MiB") << 8 * 1024 * 1024;
+    QTest::addColumn<int>("up");
+    QTest::addColumn<int>("down");
+    QTest::addColumn<QString>("closer");
+    QTest::addColumn<bool>("slowReader");
+    QTest::newRow("one byte") << 1 << 5 << "" << false;
+    QTest::newRow("ssh banner") << 32 << 36 << "" << false;
+    QTest::newRow("8 MiB") << 8 * 1024 * 1024 << 8 * 1024 * 1024 + 4 << "" << false;
+    QTest::newRow("test host closes, small") << 100 << 0 << "host" << false;
+    QTest::newRow("target closes, small") << 0 << 100 << "target" << false;
+    QTest::newRow("test host closes, 4 MiB") << 4 * 1024 * 1024 << 0 << "host" << false;
+    QTest::newRow("target closes, 4 MiB") << 0 << 4 * 1024 * 1024 << "target" << false;
+    // The relay still holds much of the burst when the target's close comes in.
+    QTest::newRow("target closes, 6 MiB to a slow reader") << 0 << 6 * 1024 * 1024 << "target" << true;
 }
 
-void TestProxyServer::relaysBothWays()
+void TestProxyServer::transfer()
 {
-    QFETCH(int, size);
-    const QByteArray up = randomBytes(size);
-    const QByteArray down = randomBytes(size + 4);
-    Session s = open(0, up);
+    QFETCH(int, up);
+    QFETCH(int, down);
+    QFETCH(QString, closer);
+    QFETCH(bool, slowReader);
+    const QByteArray toTarget = randomBytes(up), toClient = randomBytes(down);
+    // A test host that stays speaks first, before the outgoing connection is up.
+    Session s = open(slowReader ? SLOW_READER_BUFFER : 0, closer.isEmpty() ? toTarget : QByteArray());
     QVERIFY(s.target);
-    s.target->write(down);
-    // Both directions at once; each side reads while the other writes.
+    if (closer == "host") {
+        s.client->write(toTarget);
+        s.client->disconnectFromHost();
+    }
+    s.target->write(toClient);
+    if (closer == "target")
+        s.target->disconnectFromHost();
     QByteArray atTarget, atClient;
     waitUntil([&] {
         atTarget += s.target->readAll();
         atClient += s.client->readAll();
-        return atTarget.size() >= up.size() && atClient.size() >= down.size();
+        return atTarget.size() >= up && atClient.size() >= down;
     }, 20000);
-    QCOMPARE(atTarget.size(), up.size());
-    QCOMPARE(atClient.size(), down.size());
-    QVERIFY(atTarget == up);
-    QVERIFY(atClient == down);
+    QCOMPARE(atTarget.size(), up);
+    QCOMPARE(atClient.size(), down);
+    QVERIFY(atTarget == toTarget && atClient == toClient);
+    if (closer.isEmpty())
+        return;
+    QVERIFY(isClosed(closer == "host" ? s.target.get() : s.client.get()));
+    // The fixed local port is free again: the next session leaves from it.
+    Session next = open();
+    QVERIFY(next.target);
+    QCOMPARE(next.target->peerPort(), FIXED_LOCAL_PORT);
 }
 
 // The first session leaves from the fixed local port, the second from another. A target that does
@@ -185,42 +208,6 @@ void TestProxyServer::twoSessionsAtOnce()
     fast.target->write("pong");
     QCOMPARE(readExactly(fast.client.get(), 4), QByteArray("pong"));
     QCOMPARE(readExactly(slow.client.get(), 15), QByteArray("to the slow one"));
-}
-
-// Either side closes after a burst: the other side gets every byte, then the close.
-void TestProxyServer::lastBytesBeforeCloseArrive_data()
-{
-    QTest::addColumn<bool>("clientCloses");
-    QTest::addColumn<int>("size");
-    QTest::addColumn<bool>("slowReader");
-    QTest::newRow("test host, small") << true << 100 << false;
-    QTest::newRow("target, small") << false << 100 << false;
-    QTest::newRow("test host, 4 MiB") << true << 4 * 1024 * 1024 << false;
-    QTest::newRow("target, 4 MiB") << false << 4 * 1024 * 1024 << false;
-    // The relay still holds much of the burst when the target's close comes in.
-    QTest::newRow("target, 6 MiB to a slow reader") << false << 6 * 1024 * 1024 << true;
-}
-
-void TestProxyServer::lastBytesBeforeCloseArrive()
-{
-    QFETCH(bool, clientCloses);
-    QFETCH(int, size);
-    QFETCH(bool, slowReader);
-    Session s = open(slowReader ? SLOW_READER_BUFFER : 0);
-    QVERIFY(s.target);
-    QTcpSocket* closing = clientCloses ? s.client.get() : s.target.get();
-    QTcpSocket* other = clientCloses ? s.target.get() : s.client.get();
-    const QByteArray data = randomBytes(size);
-    closing->write(data);
-    closing->disconnectFromHost();
-    const QByteArray received = readExactly(other, size);
-    QCOMPARE(received.size(), size);
-    QVERIFY(received == data);
-    QVERIFY(isClosed(other));
-    // The fixed local port is free again: the next session leaves from it.
-    Session next = open();
-    QVERIFY(next.target);
-    QCOMPARE(next.target->peerPort(), FIXED_LOCAL_PORT);
 }
 
 void TestProxyServer::targetUnreachableClosesClient_data()
