@@ -36,14 +36,14 @@ void TestRequestHandler::service(HttpRequest& request, HttpResponse& response)
         response.write(text, true);
     } else if (path == "/fixed") {
         response.write("hello", true);
-    } else if (path == "/chunks") {
-        response.write("part1");
-        response.write("part2");
-        response.write("end", true);
-    } else if (path == "/close") {
-        response.setHeader("Connection", "close");
-        response.write("b");
-        response.write("ye", true);
+    } else if (path == "/respond") {
+        // Headers "h=Name:Value", then parts "p=text" ("*N": N bytes of the pattern); the last
+        // part is written as the last. The lists have the last given first.
+        const QList<QByteArray> headers = request.getParameters("h"), parts = request.getParameters("p");
+        for (int i = headers.size() - 1; i >= 0; --i)
+            response.setHeader(headers[i].left(headers[i].indexOf(':')), headers[i].mid(headers[i].indexOf(':') + 1));
+        for (int i = parts.size() - 1; i >= 0; --i)
+            response.write(parts[i].startsWith('*') ? pattern(parts[i].mid(1).toInt()) : parts[i], i == 0);
     } else if (path == "/nothing") {
     } else if (path == "/throw") {
         response.setHeader("X-Before", "1");

@@ -246,7 +246,7 @@ void TestHttpServer::tls()
     // Several connections in turn: the handler's socket serves one TLS session after another.
     for (int i = 0; i < 3; ++i)
         QCOMPARE(runCurl({"-sk", url + "fixed"}), QByteArray("hello"));
-    QCOMPARE(runCurl({"-sk", url + "chunks", url + "fixed"}), QByteArray("part1part2endhello"));
+    QCOMPARE(runCurl({"-sk", url + "respond?p=part1&p=part2&p=end", url + "fixed"}), QByteArray("part1part2endhello"));
     QCOMPARE(runCurl({"-s", "--max-time", "5", QString("http://127.0.0.1:%1/fixed").arg(ownListener.serverPort())}), QByteArray());
     QCOMPARE(runCurl({"-sk", url + "fixed"}), QByteArray("hello"));
 
@@ -358,14 +358,27 @@ void TestHttpServer::wire_data()
     const QByteArray helloClose = "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 5\r\n\r\nhello";
 
     // Conversations
-    row("two requests in one segment", "GET /fixed HTTP/1.1\r\n\r\nGET /chunks HTTP/1.1\r\n\r\n", HELLO + chunks, false);
+    row("two requests in one segment", "GET /fixed HTTP/1.1\r\n\r\nGET /respond?p=part1&p=part2&p=end HTTP/1.1\r\n\r\n", HELLO + chunks, false);
     row("HTTP/1.0", "GET /fixed HTTP/1.0\r\n\r\n", helloClose, true);
     row("kept connection idle past the read timeout", "GET /fixed HTTP/1.1\r\n\r\n", HELLO, true);
-    row("Connection close", "GET /chunks HTTP/1.1\r\nConnection: CLOSE\r\n\r\n",
+    row("Connection close", "GET /respond?p=part1&p=part2&p=end HTTP/1.1\r\nConnection: CLOSE\r\n\r\n",
         "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\npart1part2end", true);
     row("no pipelining past close", "GET /fixed HTTP/1.1\r\nConnection: close\r\n\r\nGET /fixed HTTP/1.1\r\n\r\n",
         helloClose, true);
-    row("handler closes", "GET /close HTTP/1.1\r\n\r\n", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nbye", true);
+    // What the handler's headers and parts make of the answer.
+    const QByteArray chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    auto respond = [](const QByteArray& query) { return "GET /respond?" + query + " HTTP/1.1\r\n\r\n"; };
+    row("handler closes", respond("h=Connection:close&p=b&p=ye"), "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nbye", true);
+    row("connection Close is raw", respond("h=connection:Close&p=a&p=b"), "HTTP/1.1 200 OK\r\nconnection: Close\r\n\r\nab", true);
+    row("empty last part", respond("p="), "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", false);
+    row("content length replaced", respond("h=Content-Length:99&p=ab"), "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nab", false);
+    row("chunk size in hex", respond("p=abcdefghijklmnopqrstuvwxyz&p="), chunked + "1a\r\nabcdefghijklmnopqrstuvwxyz\r\n0\r\n\r\n", false);
+    row("large chunk", respond("p=*70000&p="), chunked + "11170\r\n" + TestRequestHandler::pattern(70000) + "\r\n0\r\n\r\n", false);
+    row("Connection keep-alive is chunked", respond("h=Connection:keep-alive&p=a&p="),
+        "HTTP/1.1 200 OK\r\nConnection: keep-alive\r\nTransfer-Encoding: chunked\r\n\r\n1\r\na\r\n0\r\n\r\n", false);
+    row("header order", respond("h=x-lower:1&h=Content-Type:t&h=Connection:c&p="),
+        "HTTP/1.1 200 OK\r\nConnection: c\r\nContent-Length: 0\r\nContent-Type: t\r\nx-lower: 1\r\n\r\n", false);
+    row("header replaced", respond("h=A:1&h=A:2&p="), "HTTP/1.1 200 OK\r\nA: 2\r\nContent-Length: 0\r\n\r\n", false);
     row("handler writes nothing", "GET /nothing HTTP/1.1\r\n\r\n", "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", false);
     row("handler throws", "GET /throw HTTP/1.1\r\n\r\nGET /fixed HTTP/1.1\r\n\r\n",
         "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nX-Before: 1\r\n\r\n" + HELLO, false,

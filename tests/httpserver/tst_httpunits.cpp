@@ -1,6 +1,5 @@
-// The request parser and the response writer on their own, over a socket pair.
+// The request parser on its own, over a socket pair.
 #include "httprequest.h"
-#include "httpresponse.h"
 #include "rawclient.h"
 
 #include <QTcpSocket>
@@ -11,7 +10,6 @@
 #include <sys/socket.h>
 
 using tarsel::HttpRequest;
-using tarsel::HttpResponse;
 
 Q_DECLARE_METATYPE(HttpRequest::RequestStatus)
 
@@ -25,8 +23,6 @@ private slots:
     void multipart_data();
     void multipart();
     void missingTempDirectoryAborts();
-    void bytesOnTheWire_data();
-    void bytesOnTheWire();
 
 private:
     struct Fed {
@@ -218,53 +214,6 @@ void TestHttpUnits::missingTempDirectoryAborts()
     Fed fed = feed(multipartRequest("--XyZ\r\n\r\n--XyZ--"), 1000);
     QCOMPARE(fed.request->getStatus(), HttpRequest::abort);
     QVERIFY(QDir().mkpath(HttpRequest::tempDirectory()));
-}
-
-void TestHttpUnits::bytesOnTheWire_data()
-{
-    // What the wire table of tst_httpserver cannot show with its handler. headers: "Name=Value";
-    // parts: every part but the last is written without lastPart, the last one with lastPart.
-    QTest::addColumn<QByteArrayList>("headers");
-    QTest::addColumn<QByteArrayList>("parts");
-    QTest::addColumn<QByteArray>("expected");
-    auto row = [](const char* name, const QByteArrayList& headers, const QByteArrayList& parts, const QByteArray& tail) {
-        QTest::newRow(name) << headers << parts << "HTTP/1.1 200 OK\r\n" + tail;
-    };
-    const QByteArray chunked = "Transfer-Encoding: chunked\r\n\r\n";
-    row("empty last part", {}, {""}, "Content-Length: 0\r\n\r\n");
-    row("content length replaced", {"Content-Length=99"}, {"ab"}, "Content-Length: 2\r\n\r\nab");
-    row("chunked", {}, {"abcdefghijklmnopqrstuvwxyz", ""}, chunked + "1a\r\nabcdefghijklmnopqrstuvwxyz\r\n0\r\n\r\n");
-    row("connection Close is raw", {"connection=Close"}, {"a", "b"}, "connection: Close\r\n\r\nab");
-    row("Connection keep-alive is chunked", {"Connection=keep-alive"}, {"a", ""},
-        "Connection: keep-alive\r\n" + chunked + "1\r\na\r\n0\r\n\r\n");
-    row("header order", {"x-lower=1", "Content-Type=t", "Connection=c"}, {""},
-        "Connection: c\r\nContent-Length: 0\r\nContent-Type: t\r\nx-lower: 1\r\n\r\n");
-    row("header replaced", {"A=1", "A=2"}, {""}, "A: 2\r\nContent-Length: 0\r\n\r\n");
-    const QByteArray big(70000, 'x');
-    row("large chunk", {}, {big, ""}, chunked + "11170\r\n" + big + "\r\n0\r\n\r\n");
-}
-
-void TestHttpUnits::bytesOnTheWire()
-{
-    QFETCH(QByteArrayList, headers);
-    QFETCH(QByteArrayList, parts);
-    QFETCH(QByteArray, expected);
-
-    RawClient* client = nullptr;
-    QTcpSocket socket;
-    QVERIFY(socket.setSocketDescriptor(RawClient::socketPair(&client)));
-    std::unique_ptr<RawClient> owner(client);
-    HttpResponse response(&socket);
-    for (const QByteArray& header : headers) {
-        const int eq = header.indexOf('=');
-        response.setHeader(header.left(eq), header.mid(eq + 1));
-    }
-    for (int i = 0; i < parts.size(); ++i) {
-        QVERIFY(!response.hasSentLastPart());
-        response.write(parts.at(i), i == parts.size() - 1);
-    }
-    QVERIFY(response.hasSentLastPart());
-    QCOMPARE(client->receive(expected.size() + 1, 100), expected);
 }
 
 QTEST_GUILESS_MAIN(TestHttpUnits)
