@@ -246,24 +246,21 @@ void TestSysLogStream::rotation()
 {
     QFETCH(QString, how);
     QFETCH(QList<QByteArray>, expected);
-    if (how.startsWith(QLatin1String("big"))) {
-        QFile file(logPath);
-        QVERIFY(file.resize(10240000 + 4096));
-    }
+    if (how.startsWith("big"))
+        QVERIFY(QFile::resize(logPath, 10240000 + 4096));
     auto client = openStream();
     QVERIFY(client);
     append("before\n");
     QVERIFY(client->waitForChunks(1));
     const QString old = logPath + QStringLiteral(".1");
-    if (how == QLatin1String("truncate")) {
-        QFile file(logPath);
-        QVERIFY(file.resize(0));
-    } else if (how == QLatin1String("remove-wait")) {
+    if (how == "truncate") {
+        QVERIFY(QFile::resize(logPath, 0));
+    } else if (how == "remove-wait") {
         QVERIFY(QFile::remove(logPath));
         QTest::qWait(200);
-    } else if (how != QLatin1String("big")) {
+    } else if (how != "big") {
         QVERIFY(QFile::rename(logPath, old));
-        if (how == QLatin1String("rename-late"))
+        if (how == "rename-late")
             append("late\n", old);
     }
     append("new one\nnew two\n");
@@ -288,16 +285,16 @@ void TestSysLogStream::closingClientFreesThread_data()
 void TestSysLogStream::closingClientFreesThread()
 {
     QFETCH(QString, state);
-    if (state == QLatin1String("missing") || state == QLatin1String("unreadable"))
+    if (state == "missing" || state == "unreadable")
         QVERIFY(QFile::remove(logPath));
-    if (state == QLatin1String("unreadable"))
+    if (state == "unreadable")
         QVERIFY(QDir().mkdir(logPath));
     std::vector<std::unique_ptr<StreamClient>> clients;
     for (int i = 0; i < MAX_THREADS; ++i) {
         clients.push_back(openStream());
         QVERIFY(clients.back());
     }
-    if (state == QLatin1String("waiting"))
+    if (state == "waiting")
         QVERIFY(QFile::remove(logPath));
     recorder.mostCpuMicroseconds = -1;
     QTest::qWait(5000);
