@@ -3,8 +3,6 @@
 #include <QByteArray>
 #include <QStringList>
 
-#include <climits>
-
 // The answer of TestRequestHandler to "GET /fixed".
 const QByteArray HELLO = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello";
 
@@ -20,10 +18,9 @@ public:
 
     bool connectTo(quint16 port);
     bool send(const QByteArray& data);
-    // Reads until `total` bytes were received, the peer closed or `timeoutMs` passed; `closed`
-    // tells whether the peer closed.
+    // Reads until `total` bytes were received (INT_MAX: until closed), the peer closed or
+    // `timeoutMs` passed; `closed` tells whether the peer closed.
     QByteArray receive(int total, int timeoutMs = 5000, bool* closed = nullptr);
-    QByteArray receiveUntilClosed(int timeoutMs = 5000, bool* closed = nullptr) { return receive(INT_MAX, timeoutMs, closed); }
     // Connects and asks for /fixed: as many bytes as HELLO has. A 503 (a handler still
     // finishing with its last client) is tried again for up to `retryMs`.
     QByteArray fetchFixed(quint16 port, int retryMs = 0);

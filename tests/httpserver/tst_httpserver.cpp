@@ -146,7 +146,7 @@ void TestHttpServer::noHandlersAtAll()
         RawClient client;
         QVERIFY(client.connectTo(ownListener.serverPort()));
         bool closed = false;
-        QCOMPARE(client.receiveUntilClosed(15000, &closed), TOO_MANY);
+        QCOMPARE(client.receive(INT_MAX, 15000, &closed), TOO_MANY);
         QVERIFY(closed);
     }
 }
@@ -243,9 +243,7 @@ void TestHttpServer::tls()
     HttpListener ownListener(own.get(), &requestHandler);
     QCOMPARE(linesMatching("^HttpConnectionHandlerPool: SSL settings loaded$").size(), 1);
     const QString url = QString("https://127.0.0.1:%1/").arg(ownListener.serverPort());
-    // Several connections in turn: the handler's socket serves one TLS session after another.
-    for (int i = 0; i < 3; ++i)
-        QCOMPARE(runCurl({"-sk", url + "fixed"}), QByteArray("hello"));
+    // Connections in turn, one of them plain: the handler's socket serves one TLS session after another.
     QCOMPARE(runCurl({"-sk", url + "respond?p=part1&p=part2&p=end", url + "fixed"}), QByteArray("part1part2endhello"));
     QCOMPARE(runCurl({"-s", "--max-time", "5", QString("http://127.0.0.1:%1/fixed").arg(ownListener.serverPort())}), QByteArray());
     QCOMPARE(runCurl({"-sk", url + "fixed"}), QByteArray("hello"));
@@ -483,7 +481,7 @@ void TestHttpServer::wire()
     QElapsedTimer timer;
     timer.start();
     // A kept connection stays open well within the read timeout (1 s); a closed one goes within it.
-    QCOMPARE(client.receiveUntilClosed(closed ? 5000 : 300, &wasClosed), QByteArray());
+    QCOMPARE(client.receive(INT_MAX, closed ? 5000 : 300, &wasClosed), QByteArray());
     QCOMPARE(wasClosed, closed);
     QVERIFY(timer.elapsed() < 3000);
     // Closed at the read timeout, not at once: the silent ones and the idle kept connection.
