@@ -194,9 +194,7 @@ void TestHttpUnits::multipart()
         for (const QByteArray& expected : files) {
             const QByteArray name = expected.left(expected.indexOf('='));
             QFile* file = request.getUploadedFile(name);
-            QVERIFY(file);
-            QVERIFY(file->isOpen());
-            QCOMPARE(file->pos(), 0);
+            QVERIFY(file && file->isOpen() && file->pos() == 0);
             QVERIFY(file->fileName().startsWith(HttpRequest::tempDirectory() + "/."));
             QCOMPARE(file->readAll(), expected.mid(name.size() + 1));
         }

@@ -42,7 +42,6 @@ QByteArray randomBytes(int size)
 }
 
 
-// Reads until `size` bytes arrived or the time is up.
 QByteArray readExactly(QTcpSocket* socket, int size)
 {
     QByteArray data;
@@ -110,8 +109,7 @@ void TestProxyServer::init()
 void TestProxyServer::cleanup()
 {
     target.close();
-    // Let ended tasks be released before the next case.
-    QTest::qWait(50);
+    QVERIFY(waitUntil([this] { return proxy->taskCount() == 0; }));
 }
 
 Session TestProxyServer::open(int receiveBuffer, const QByteArray& first)
@@ -222,7 +220,6 @@ void TestProxyServer::targetUnreachableClosesClient()
 {
     QFETCH(bool, addressGone);
     target.close();
-    QVERIFY(waitUntil([&] { return proxy->taskCount() == 0; }));
     auto address = [addressGone](const char* action) {
         if (addressGone)
             QProcess::execute("ip", {"addr", action, "127.0.0.1/8", "dev", "lo"});
