@@ -70,17 +70,12 @@ public:
     {
         raw += socket.readAll();
         QList<QByteArray> result;
-        int at = raw.indexOf("\r\n\r\n") + 4;
-        while (at > 3) {
-            const int sizeEnd = raw.indexOf("\r\n", at);
-            if (sizeEnd < 0)
+        bool ok = true;
+        for (int at = raw.indexOf("\r\n\r\n") + 4, end, size; at > 3 && (end = raw.indexOf("\r\n", at)) > 0; at = end + size + 4) {
+            size = raw.mid(at, end - at).toInt(&ok, 16);
+            if (!ok || raw.size() < end + size + 4)
                 break;
-            bool ok = false;
-            const int size = raw.mid(at, sizeEnd - at).toInt(&ok, 16);
-            if (!ok || raw.size() < sizeEnd + 2 + size + 2)
-                break;
-            result << raw.mid(sizeEnd + 2, size);
-            at = sizeEnd + 2 + size + 2;
+            result << raw.mid(end + 2, size);
         }
         return result;
     }
