@@ -28,10 +28,7 @@ void captureMessage(QtMsgType type, const QMessageLogContext& context, const QSt
     previousHandler(type, context, message);
 }
 
-int countLines(const QString& pattern)
-{
-    return capturedLog.filter(QRegularExpression(pattern)).size();
-}
+int countLines(const QString& pattern) { return capturedLog.filter(QRegularExpression(pattern)).size(); }
 
 QByteArray randomBytes(int size)
 {
@@ -40,7 +37,6 @@ QByteArray randomBytes(int size)
     generator.fillRange(reinterpret_cast<quint32*>(data.data()), size / 4);
     return data;
 }
-
 
 QByteArray readExactly(QTcpSocket* socket, int size)
 {
@@ -52,10 +48,7 @@ QByteArray readExactly(QTcpSocket* socket, int size)
     return data;
 }
 
-bool isClosed(QTcpSocket* socket)
-{
-    return waitUntil([socket] { return socket->state() == QAbstractSocket::UnconnectedState; }, 5000);
-}
+bool isClosed(QTcpSocket* socket) { return waitUntil([socket] { return socket->state() == QAbstractSocket::UnconnectedState; }, 5000); }
 
 // One relayed connection: the test host's socket and the target's accepted socket.
 struct Session {
