@@ -126,13 +126,9 @@ QByteArray runCurl(const QStringList& arguments, int timeoutMs)
     process.start("curl", arguments);
     QElapsedTimer timer;
     timer.start();
-    while (process.state() != QProcess::NotRunning && timer.elapsed() < timeoutMs) {
+    while (!process.waitForFinished(5) && process.state() != QProcess::NotRunning && timer.elapsed() < timeoutMs)
         QCoreApplication::processEvents();
-        process.waitForFinished(5);
-    }
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished();
-    }
+    process.kill(); // nothing left to end when it finished
+    process.waitForFinished();
     return process.readAllStandardOutput();
 }

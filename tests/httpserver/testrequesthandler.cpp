@@ -25,12 +25,10 @@ void TestRequestHandler::service(HttpRequest& request, HttpResponse& response)
     const QByteArray path = request.getPath();
     if (path == "/echo") {
         QByteArray text = request.getMethod() + ' ' + request.getRawPath() + ' ' + request.getVersion() + '\n';
-        const QMultiMap<QByteArray, QByteArray> parameters = request.getParameterMap();
-        for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it)
-            text += "param " + it.key() + '=' + it.value() + '\n';
-        const QMultiMap<QByteArray, QByteArray> headers = request.getHeaderMap();
-        for (auto it = headers.constBegin(); it != headers.constEnd(); ++it)
-            text += "header " + it.key() + '=' + it.value() + '\n';
+        const QMultiMap<QByteArray, QByteArray> maps[] = {request.getParameterMap(), request.getHeaderMap()};
+        for (int i = 0; i < 2; ++i)
+            for (auto it = maps[i].constBegin(); it != maps[i].constEnd(); ++it)
+                text += (i ? "header " : "param ") + it.key() + '=' + it.value() + '\n';
         text += "body " + request.getBody();
         response.setHeader("Content-Type", "text/plain");
         response.write(text, true);
