@@ -32,10 +32,7 @@ int RawClient::socketPair(RawClient** client)
 int RawClient::loopbackSocket(quint16 port, int type)
 {
     const int socket = ::socket(AF_INET, SOCK_STREAM | type, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = {AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
     if (::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 || errno == EINPROGRESS)
         return socket;
     ::close(socket);

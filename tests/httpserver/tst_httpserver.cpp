@@ -12,6 +12,7 @@
 #include <QTcpSocket>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -582,10 +583,8 @@ void TestHttpServer::connectBurstWhileListenerBusy()
     QElapsedTimer timer;
     timer.start();
     while (connected < count && timer.elapsed() < 500) {
-        connected = 0;
         ::poll(sockets.data(), sockets.size(), 50);
-        for (const pollfd& socket : sockets)
-            connected += (socket.revents & POLLOUT) ? 1 : 0;
+        connected = int(std::count_if(sockets.begin(), sockets.end(), [](const pollfd& socket) { return socket.revents & POLLOUT; }));
     }
     for (const pollfd& socket : sockets)
         ::close(socket.fd);
