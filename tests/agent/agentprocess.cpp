@@ -63,11 +63,6 @@ bool AgentProcess::start(const QStringList& extraEnvironment)
     return false;
 }
 
-int AgentProcess::waitForExit(int timeoutMs)
-{
-    return process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-}
-
 void endProcess(QProcess& process)
 {
     process.terminate();

@@ -19,7 +19,10 @@ public:
     // Starts the agent without waiting for its server.
     bool launch(const QStringList& extraEnvironment = QStringList());
     // Waits for the process to end by itself; returns its exit code, or -1 on timeout.
-    int waitForExit(int timeoutMs);
+    int waitForExit(int timeoutMs)
+    {
+        return process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
     void stop();
     qint64 pid() const { return startedPid; }
     // Everything the agent logged so far.

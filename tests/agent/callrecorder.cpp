@@ -31,21 +31,19 @@ QStringList CallRecorder::calls(int settleMs)
     static const QRegularExpression argumentPattern(
         QStringLiteral("^\\s+((?:variant\\s+)?(?:int32|uint32|int64|double|boolean|string|object path)\\s.*)$"));
     static const QRegularExpression spaces(QStringLiteral("\\s+(?=(?:[^\"]*\"[^\"]*\")*[^\"]*$)"));
-    // A sentinel block ends the last real one.
-    QString current;
-    QStringList arguments;
-    for (const QByteArray& raw : (pending + "\nmethod call sentinel\n").split('\n')) {
+    static const QRegularExpression blockStart(QStringLiteral("^(method call|signal|method return|error)"));
+    bool inCall = false;
+    for (const QByteArray& raw : pending.split('\n')) {
         const QString line = QString::fromUtf8(raw);
         const QRegularExpressionMatch argument = argumentPattern.match(line);
-        static const QRegularExpression blockStart(QStringLiteral("^(method call|signal|method return|error)"));
         if (blockStart.match(line).hasMatch()) {
-            if (!current.isEmpty())
-                recorded.append(current + QLatin1Char('(') + arguments.join(QStringLiteral(", ")) + QLatin1Char(')'));
-            current = line.startsWith(QLatin1String("method call")) && !line.contains(QLatin1String("interface=org.freedesktop.DBus"))
-                ? memberPattern.match(line).captured(1) : QString();
-            arguments.clear();
-        } else if (!current.isEmpty() && argument.hasMatch()) {
-            arguments.append(argument.captured(1).trimmed().replace(spaces, QStringLiteral(" ")));
+            inCall = line.startsWith(QLatin1String("method call")) && !line.contains(QLatin1String("interface=org.freedesktop.DBus"));
+            if (inCall)
+                recorded.append(memberPattern.match(line).captured(1) + QLatin1String("()"));
+        } else if (inCall && argument.hasMatch()) {
+            QString& call = recorded.last();
+            call.insert(call.size() - 1, (call.endsWith(QLatin1String("()")) ? QString() : QStringLiteral(", "))
+                                             + argument.captured(1).trimmed().replace(spaces, QStringLiteral(" ")));
         }
     }
     pending.clear();

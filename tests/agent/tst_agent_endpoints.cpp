@@ -717,8 +717,8 @@ void AgentEndpoints::secondStartReplacesTheFirst()
     // start() returns as soon as the port answers, which the first agent still does.
     QTRY_COMPARE_WITH_TIMEOUT(recorder.calls(), QStringList{QStringLiteral("killProcessesByPid(int32 %1)").arg(first.pid())}, 10000);
     QTRY_VERIFY_WITH_TIMEOUT(!alive(first.pid()), 5000);
-    QCOMPARE(stored("selfPid").toLongLong(), second.pid());
-    // The second listens once the compositor's kill has returned, a moment after the first is gone.
+    // The second stores its id and listens once the compositor's kill has returned, a moment after the first is gone.
+    QTRY_COMPARE_WITH_TIMEOUT(stored("selfPid").toLongLong(), second.pid(), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(HttpClient::get("/getDimTimeout").status, 200, 10000);
 }
 

@@ -99,9 +99,13 @@ const geometry = (id) => page.evaluate((b) => {
   const s = document.getElementById(b).style;
   return { left: parseFloat(s.left), top: parseFloat(s.top), width: parseFloat(s.width), height: parseFloat(s.height), border: s.border };
 }, id);
-async function pointAtBox(id, dy = 0) {
+async function pointAtBox(id) {
   const r = await page.evaluate((b) => document.getElementById(b).getBoundingClientRect().toJSON(), id);
-  await page.mouse.move(r.left + r.width / 2, r.top + r.height / 2 + dy);
+  await page.mouse.move(r.left + r.width / 2, r.top + r.height / 2);
+}
+async function search(xpath) {
+  await page.fill('#xpathinput', xpath);
+  await page.click('#search');
 }
 const near = (a, b) => Object.keys(b).every((k) => (typeof b[k] === 'number' ? Math.abs(a[k] - b[k]) < 0.001 : a[k] === b[k]));
 const grown = (g, by, border) => ({ left: g.left - by, top: g.top - by, width: g.width + 2 * by, height: g.height + 2 * by, border });
@@ -186,8 +190,7 @@ describe('refresh', () => {
 
   test('a refresh keeps the selection while the item is there, then clears it, keeping the XPath field', async () => {
     await open();
-    await page.fill('#xpathinput', '//QQuickText');
-    await page.click('#search');
+    await search('//QQuickText');
     const xpath = await field('xpath');
     assert.equal(xpath, '/root/QQuickWindowQmlImpl/QQuickRootItem/QQuickRectangle/QQuickText[1]');
     await page.click('#refbtn');
@@ -245,8 +248,7 @@ describe('selection', () => {
     assert.ok(near(await geometry('temp4'), grown(plain4, 2, RED)), 'hovered and selected');
     await page.mouse.move(1300, 800);
     assert.ok(near(await geometry('temp4'), grown(plain4, 2, RED)), 'kept after the pointer left');
-    await page.fill('#xpathinput', '//QQuickRectangle[@tempID="temp5"]');
-    await page.click('#search');
+    await search('//QQuickRectangle[@tempID="temp5"]');
     assert.deepEqual(await geometry('temp4'), plain4);
     assert.ok(near(await geometry('temp5'), grown(plain5, 1, RED)), 'selected by search');
     await pointAtBox('temp5');
@@ -258,15 +260,12 @@ describe('selection', () => {
   test('search: the first match of an attribute or text query; no match alerts; an empty field does nothing', async () => {
     await open();
     for (const [xpath, id] of [['//QQuickItem[2]/@tempID', 'temp12'], ['//QQuickText[contains(@text, "你好")]', 'temp2']]) {
-      await page.fill('#xpathinput', xpath);
-      await page.click('#search');
+      await search(xpath);
       assert.equal((await geometry(id)).border, RED, xpath);
     }
-    await page.fill('#xpathinput', '//QQuickNoSuchItem');
-    await page.click('#search');
+    await search('//QQuickNoSuchItem');
     await waitFor(() => dialogs.length === 1, 'alert');
-    await page.fill('#xpathinput', '');
-    await page.click('#search');
+    await search('');
     await sleep(100);
     assert.deepEqual(dialogs, ['not fount xml object']);
     assert.equal(await field('objectname'), 'greeting');
