@@ -555,9 +555,12 @@ void AgentEndpoints::wifi()
 void AgentEndpoints::brightness_data()
 {
     QTest::addColumn<QString>("backlights");
-    QTest::newRow("one device") << QString();
-    QTest::newRow("none") << QStringLiteral("none");
-    QTest::newRow("two devices") << QStringLiteral("b:100,a:255");
+    QTest::addColumn<QStringList>("devices");
+    QTest::newRow("one device") << QString() << QStringList{"panel"};
+    QTest::newRow("none") << QStringLiteral("none") << QStringList();
+    QTest::newRow("two devices") << QStringLiteral("b:100,a:255") << QStringList{"a", "b"};
+    // A name that is no plain folder name, or a maximum that is no positive number, makes no device.
+    QTest::newRow("bad names") << QStringLiteral("x,../y:5,c:7,d:-1") << QStringList{"c"};
 }
 
 // Brightness through the kernel's files of the first device in directory order with both of
@@ -566,6 +569,7 @@ void AgentEndpoints::brightness_data()
 void AgentEndpoints::brightness()
 {
     QFETCH(QString, backlights);
+    QFETCH(QStringList, devices);
     agent.stop();
     endProcess(sim);
     // The simulated phone makes its devices afresh.
@@ -573,13 +577,15 @@ void AgentEndpoints::brightness()
     QVERIFY(QDir(dir).removeRecursively());
     QVERIFY(startPhone(backlights));
     QVERIFY2(startAgent(), agent.log().constData());
+    QCOMPARE(dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot), devices);
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("../y"))));
     QString device;
     for (const QString& entry : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted)) {
         const QDir candidate(dir.filePath(entry));
         if (device.isEmpty() && candidate.exists(QStringLiteral("brightness")) && candidate.exists(QStringLiteral("max_brightness")))
             device = dir.filePath(entry);
     }
-    QCOMPARE(device.isEmpty(), backlights == QLatin1String("none"));
+    QCOMPARE(device.isEmpty(), devices.isEmpty());
     auto read = [&](const char* name) {
         QFile file(device + QLatin1Char('/') + QLatin1String(name));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -610,11 +616,11 @@ void AgentEndpoints::brightness()
     QThreadPool pool;
     pool.setMaxThreadCount(8);
     for (int t = 0; t < 8; ++t) {
-        QtConcurrent::run(&pool, [&bad, t] {
+        QtConcurrent::run(&pool, [&bad, t, maximum] {
             for (int i = 0; i < 25; ++i) {
-                const QByteArray set = HttpClient::get("/setBrightness?brightness=" + QByteArray::number((t * 25 + i) % 100)).body;
+                const QByteArray set = HttpClient::get("/setBrightness?brightness=" + QByteArray::number((t * 25 + i) % (maximum + 1))).body;
                 const int got = HttpClient::get("/getBrightness").body.toInt();
-                if (set.isEmpty() || set == "0" || set == "-1" || got < 0 || got >= 100)
+                if (set.isEmpty() || set == "0" || set == "-1" || got < 0 || got > maximum)
                     bad.ref();
             }
         });

@@ -64,7 +64,6 @@ private slots:
     void packagesRefused();
     void passwordKeptSalted();
     void logCannotBeForged();
-    void backlightNamesChecked();
 
 private:
     SimProcess m_sim;
@@ -74,8 +73,7 @@ void TestSim::init()
 {
     QVERIFY2(!SimProcess::root().isEmpty(), "run under scripts/phone-env");
     const QByteArray tag = QTest::currentTestFunction();
-    QVERIFY(m_sim.start(tag == "logCannotBeForged" ? QStringList{"ORVANA_SIM_LOG_LIMIT=400"}
-                        : tag == "backlightNamesChecked" ? QStringList{"ORVANA_SIM_BACKLIGHTS=x,../y:5,c:7,d:-1"} : QStringList()));
+    QVERIFY(m_sim.start(tag == "logCannotBeForged" ? QStringList{"ORVANA_SIM_LOG_LIMIT=400"} : QStringList()));
 }
 
 // A stale id of another program is refused too, and an agent is ended: the agent's start-up rows of
@@ -216,14 +214,6 @@ void TestSim::logCannotBeForged()
     QVERIFY(QFileInfo(rotated).size() > 400);
     QVERIFY(QFileInfo(SimProcess::logPath()).size() < 400 + 200);
     QVERIFY(SimProcess::logText().contains(QStringLiteral("toast: rotation 29 forged line\n")));
-}
-
-void TestSim::backlightNamesChecked()
-{
-    const QDir backlights(SimProcess::root() + QStringLiteral("/sys/class/backlight"));
-    QVERIFY(backlights.entryList(QDir::Dirs | QDir::NoDotAndDotDot).contains(QStringLiteral("c")));
-    for (const char* bad : {"x", "d", "../y"})
-        QVERIFY2(!QFileInfo::exists(backlights.filePath(QLatin1String(bad))), bad);
 }
 
 QTEST_GUILESS_MAIN(TestSim)
