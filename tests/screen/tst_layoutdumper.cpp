@@ -7,6 +7,7 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 #include "layoutdumper.h"
@@ -67,11 +68,8 @@ QList<Element> parse(const QString& xml)
 // The element with this objectName, or one named "<missing>".
 Element byName(const QList<Element>& elements, const QString& objectName)
 {
-    for (const Element& e : elements) {
-        if (e.attributes.value(QLatin1String("objectName")) == objectName)
-            return e;
-    }
-    return Element{QStringLiteral("<missing>"), {}, -1};
+    const auto found = std::find_if(elements.begin(), elements.end(), [&](const Element& e) { return e.value("objectName") == objectName; });
+    return found != elements.end() ? *found : Element{QStringLiteral("<missing>"), {}, -1};
 }
 } // namespace
 
