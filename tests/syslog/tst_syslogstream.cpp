@@ -93,214 +93,198 @@ QByteArray sseEvent(const QByteArray& line) { return "data:" + line + "\n\n"; }
 class TestSysLogStream : public QObject
 {
     Q_OBJECT
-
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
-    void newLinesAsEvents();
-    void rotation_data();
-    void rotation();
-    void closingClientFreesThread_data();
-    void closingClientFreesThread();
-
-private:
-    void append(const QByteArray& bytes, const QString& name = QString());
-    std::unique_ptr<StreamClient> openStream();
-    bool closeAllAndWaitFreed(std::vector<std::unique_ptr<StreamClient>>& clients);
-
     QTemporaryDir root;
     QString logPath;
     StreamHandler recorder;
     std::unique_ptr<QSettings> settings;
     std::unique_ptr<tarsel::HttpListener> listener;
-};
 
-void TestSysLogStream::initTestCase()
-{
-    QVERIFY(root.isValid());
-    qputenv("ORVANA_DEVICE_ROOT", QFile::encodeName(root.path()));
-    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("data/log")));
-    logPath = root.path() + QStringLiteral("/data/log/message");
+    void append(const QByteArray& bytes, const QString& name = QString())
+    {
+        QFile file(name.isEmpty() ? logPath : name);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Append) && file.write(bytes) == bytes.size() && file.flush());
+    }
 
-    settings.reset(new QSettings(root.path() + "/listener.ini", QSettings::IniFormat));
-    settings->setValue("host", "127.0.0.1");
-    settings->setValue("maxThreads", MAX_THREADS);
-    settings->setValue("readTimeout", 60000);
-    listener.reset(new tarsel::HttpListener(settings.get(), &recorder));
-    QVERIFY(listener->isListening());
-}
-
-void TestSysLogStream::init()
-{
-    QDir().rmdir(logPath);
-    QFile::remove(logPath);
-    QFile::remove(logPath + QStringLiteral(".1"));
-    append("an old line\nanother old line\n");
-}
-
-void TestSysLogStream::cleanup()
-{
-    // The streams of every case end with their clients; none may hold a handler thread afterwards.
-    QVERIFY(waitUntil([this] { return recorder.running.loadAcquire() == 0; }));
-}
-
-void TestSysLogStream::append(const QByteArray& bytes, const QString& name)
-{
-    QFile file(name.isEmpty() ? logPath : name);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Append) && file.write(bytes) == bytes.size() && file.flush());
-}
-
-// A handler given back a moment ago may still answer 503: tried again for a while.
-std::unique_ptr<StreamClient> TestSysLogStream::openStream()
-{
-    const int before = recorder.running.loadAcquire();
-    QElapsedTimer timer;
-    timer.start();
-    std::unique_ptr<StreamClient> client;
-    do {
-        client = std::make_unique<StreamClient>(listener->serverPort());
-        // The header block comes before the first line.
-        if (!waitUntil([&] { return client->chunks(), client->raw.contains("\r\n\r\n"); }))
-            return nullptr;
-    } while (client->raw.startsWith("HTTP/1.1 503") && timer.elapsed() < 5000 && (QTest::qWait(20), true));
-    return waitUntil([&] { return recorder.running.loadAcquire() > before; }) ? std::move(client) : nullptr;
-}
-
-// Closes every client at once; true when every stream ended within a second.
-bool TestSysLogStream::closeAllAndWaitFreed(std::vector<std::unique_ptr<StreamClient>>& clients)
-{
-    const int ended = recorder.ended.loadAcquire();
-    const int count = int(clients.size());
-    QElapsedTimer timer;
-    timer.start();
-    for (auto& client : clients)
-        client->socket.abort();
-    if (!waitUntil([&] { return recorder.ended.loadAcquire() == ended + count; }, 3000))
-        return false;
-    QMutexLocker lock(&recorder.mutex);
-    const qint64 freedAfter = timer.elapsed() - recorder.lastEnd.elapsed();
-    qInfo("last stream thread freed %lld ms after the clients closed", freedAfter);
-    return freedAfter < 1000;
-}
-
-// The headers at once, then every new line and only new ones, one event each, in order and
-// promptly; a line once it is complete; Latin-1 on the wire, '?' for what is outside it.
-void TestSysLogStream::newLinesAsEvents()
-{
-    auto client = openStream();
-    QVERIFY(client);
-    for (const char* header : {"HTTP/1.1 200 OK\r\n", "Content-Type: text/event-stream;charset=utf-8\r\n", "Cache-Control: no-cache\r\n",
-                               "Connection: keep-alive\r\n", "Access-Control-Allow-Origin: *\r\n", "Transfer-Encoding: chunked\r\n"})
-        QVERIFY2(client->raw.left(client->raw.indexOf("\r\n\r\n") + 4).contains(header), header);
-    QList<qint64> delays;
-    QList<QByteArray> expected;
-    for (int i = 0; i < 10; ++i) {
-        const QByteArray line = "line " + QByteArray::number(i);
-        expected << sseEvent(line);
+    // A handler given back a moment ago may still answer 503: tried again for a while.
+    std::unique_ptr<StreamClient> openStream()
+    {
+        const int before = recorder.running.loadAcquire();
         QElapsedTimer timer;
         timer.start();
-        append(line + '\n');
-        QVERIFY(client->waitForChunks(expected.size()));
-        delays << timer.elapsed();
+        std::unique_ptr<StreamClient> client;
+        do {
+            client = std::make_unique<StreamClient>(listener->serverPort());
+            // The header block comes before the first line.
+            if (!waitUntil([&] { return client->chunks(), client->raw.contains("\r\n\r\n"); }))
+                return nullptr;
+        } while (client->raw.startsWith("HTTP/1.1 503") && timer.elapsed() < 5000 && (QTest::qWait(20), true));
+        return waitUntil([&] { return recorder.running.loadAcquire() > before; }) ? std::move(client) : nullptr;
     }
-    append("half of a ");
-    QTest::qWait(150);
-    QCOMPARE(client->chunks(), expected);
-    append("line\nburst\r\nGr\xc3\xbc\xc3\x9f" "e\na\xe2\x80\x93" "b \xe6\x97\xa5\xe6\x9c\xac\nok \xf0\x9f\x98\x80\nx\xff" "y\n\n");
-    expected << sseEvent("half of a line") << sseEvent("burst") << sseEvent("Gr\xfc\xdf" "e") << sseEvent("a?b ??")
-             << sseEvent("ok ?") << sseEvent("x?y") << sseEvent("");
-    QVERIFY(client->waitForChunks(expected.size()));
-    QTest::qWait(100);
-    QCOMPARE(client->chunks(), expected);
-    std::sort(delays.begin(), delays.end());
-    qInfo("append-to-arrival delay: median %lld ms, max %lld ms", delays.at(delays.size() / 2), delays.last());
-    // The median, so that one scheduling hiccup on a loaded machine does not decide.
-    QVERIFY2(delays.at(delays.size() / 2) < 100, "appended lines arrive within 100 ms");
-}
 
-void TestSysLogStream::rotation_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::newRow("renamed, new file") << "rename";
-    QTest::newRow("renamed, late line to the old file, new file") << "rename-late";
-    QTest::newRow("removed, missing a while, new file") << "remove-wait";
-    QTest::newRow("cut to nothing in place") << "truncate";
-    QTest::newRow("past the size limit, renamed, new file") << "big-rename";
-    // Read on, never again from its start.
-    QTest::newRow("past the size limit, never replaced") << "big";
-}
-
-void TestSysLogStream::rotation()
-{
-    QFETCH(QString, how);
-    QList<QByteArray> expected{sseEvent("before"), sseEvent("new one"), sseEvent("new two")};
-    if (how == "rename-late")
-        expected.insert(1, sseEvent("late"));
-    if (how.startsWith("big"))
-        QVERIFY(QFile::resize(logPath, 10240000 + 4096));
-    auto client = openStream();
-    QVERIFY(client);
-    append("before\n");
-    QVERIFY(client->waitForChunks(1));
-    const QString old = logPath + QStringLiteral(".1");
-    if (how == "truncate") {
-        QVERIFY(QFile::resize(logPath, 0));
-    } else if (how == "remove-wait") {
-        QVERIFY(QFile::remove(logPath));
-        QTest::qWait(200);
-    } else if (how != "big") {
-        QVERIFY(QFile::rename(logPath, old));
-        if (how == "rename-late")
-            append("late\n", old);
-    }
-    append("new one\nnew two\n");
-    QVERIFY(client->waitForChunks(expected.size()));
-    QTest::qWait(150);
-    QCOMPARE(client->chunks(), expected);
-}
-
-void TestSysLogStream::closingClientFreesThread_data()
-{
-    QTest::addColumn<QString>("state");
-    QTest::newRow("idle stream") << "idle";
-    QTest::newRow("waiting for a rotated log") << "waiting";
-    QTest::newRow("no log file") << "missing";
-    // A folder in the log's place: it exists, and no one, root included, can open it as a file.
-    QTest::newRow("log that cannot be opened") << "unreadable";
-}
-
-// Streams hold every handler thread of the pool and use next to no CPU time while idle; once
-// their clients are gone, whatever the stream was doing, the pool serves as many new
-// connections as it has threads.
-void TestSysLogStream::closingClientFreesThread()
-{
-    QFETCH(QString, state);
-    if (state == "missing" || state == "unreadable")
-        QVERIFY(QFile::remove(logPath));
-    if (state == "unreadable")
-        QVERIFY(QDir().mkdir(logPath));
-    std::vector<std::unique_ptr<StreamClient>> clients;
-    for (int i = 0; i < MAX_THREADS; ++i) {
-        clients.push_back(openStream());
-        QVERIFY(clients.back());
-    }
-    if (state == "waiting")
-        QVERIFY(QFile::remove(logPath));
-    recorder.mostCpuMicroseconds = -1;
-    QTest::qWait(5000);
-    QVERIFY(closeAllAndWaitFreed(clients));
+    // Closes every client at once; true when every stream ended within a second.
+    bool closeAllAndWaitFreed(std::vector<std::unique_ptr<StreamClient>>& clients)
     {
+        const int ended = recorder.ended.loadAcquire();
+        const int count = int(clients.size());
+        QElapsedTimer timer;
+        timer.start();
+        for (auto& client : clients)
+            client->socket.abort();
+        if (!waitUntil([&] { return recorder.ended.loadAcquire() == ended + count; }, 3000))
+            return false;
         QMutexLocker lock(&recorder.mutex);
-        qInfo("most CPU time of a stream idle for 5 s: %lld us", recorder.mostCpuMicroseconds);
-        QVERIFY(recorder.mostCpuMicroseconds >= 0 && recorder.mostCpuMicroseconds < 100000);
+        const qint64 freedAfter = timer.elapsed() - recorder.lastEnd.elapsed();
+        qInfo("last stream thread freed %lld ms after the clients closed", freedAfter);
+        return freedAfter < 1000;
     }
-    // Every handler serves again (openStream tries again after a 503 that came too early).
-    for (auto& client : clients)
-        QVERIFY(client = openStream());
-    QVERIFY(closeAllAndWaitFreed(clients));
-}
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(root.isValid());
+        qputenv("ORVANA_DEVICE_ROOT", QFile::encodeName(root.path()));
+        QVERIFY(QDir(root.path()).mkpath(QStringLiteral("data/log")));
+        logPath = root.path() + QStringLiteral("/data/log/message");
+
+        settings.reset(new QSettings(root.path() + "/listener.ini", QSettings::IniFormat));
+        settings->setValue("host", "127.0.0.1");
+        settings->setValue("maxThreads", MAX_THREADS);
+        settings->setValue("readTimeout", 60000);
+        listener.reset(new tarsel::HttpListener(settings.get(), &recorder));
+        QVERIFY(listener->isListening());
+    }
+
+    void init()
+    {
+        QDir().rmdir(logPath);
+        QFile::remove(logPath);
+        QFile::remove(logPath + QStringLiteral(".1"));
+        append("an old line\nanother old line\n");
+    }
+
+    void cleanup()
+    {
+        // The streams of every case end with their clients; none may hold a handler thread afterwards.
+        QVERIFY(waitUntil([this] { return recorder.running.loadAcquire() == 0; }));
+    }
+
+    // The headers at once, then every new line and only new ones, one event each, in order and
+    // promptly; a line once it is complete; Latin-1 on the wire, '?' for what is outside it.
+    void newLinesAsEvents()
+    {
+        auto client = openStream();
+        QVERIFY(client);
+        for (const char* header : {"HTTP/1.1 200 OK\r\n", "Content-Type: text/event-stream;charset=utf-8\r\n", "Cache-Control: no-cache\r\n",
+                                   "Connection: keep-alive\r\n", "Access-Control-Allow-Origin: *\r\n", "Transfer-Encoding: chunked\r\n"})
+            QVERIFY2(client->raw.left(client->raw.indexOf("\r\n\r\n") + 4).contains(header), header);
+        QList<qint64> delays;
+        QList<QByteArray> expected;
+        for (int i = 0; i < 10; ++i) {
+            const QByteArray line = "line " + QByteArray::number(i);
+            expected << sseEvent(line);
+            QElapsedTimer timer;
+            timer.start();
+            append(line + '\n');
+            QVERIFY(client->waitForChunks(expected.size()));
+            delays << timer.elapsed();
+        }
+        append("half of a ");
+        QTest::qWait(150);
+        QCOMPARE(client->chunks(), expected);
+        append("line\nburst\r\nGr\xc3\xbc\xc3\x9f" "e\na\xe2\x80\x93" "b \xe6\x97\xa5\xe6\x9c\xac\nok \xf0\x9f\x98\x80\nx\xff" "y\n\n");
+        expected << sseEvent("half of a line") << sseEvent("burst") << sseEvent("Gr\xfc\xdf" "e") << sseEvent("a?b ??")
+                 << sseEvent("ok ?") << sseEvent("x?y") << sseEvent("");
+        QVERIFY(client->waitForChunks(expected.size()));
+        QTest::qWait(100);
+        QCOMPARE(client->chunks(), expected);
+        std::sort(delays.begin(), delays.end());
+        qInfo("append-to-arrival delay: median %lld ms, max %lld ms", delays.at(delays.size() / 2), delays.last());
+        // The median, so that one scheduling hiccup on a loaded machine does not decide.
+        QVERIFY2(delays.at(delays.size() / 2) < 100, "appended lines arrive within 100 ms");
+    }
+
+    void rotation_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("renamed, new file") << "rename";
+        QTest::newRow("renamed, late line to the old file, new file") << "rename-late";
+        QTest::newRow("removed, missing a while, new file") << "remove-wait";
+        QTest::newRow("cut to nothing in place") << "truncate";
+        QTest::newRow("past the size limit, renamed, new file") << "big-rename";
+        // Read on, never again from its start.
+        QTest::newRow("past the size limit, never replaced") << "big";
+    }
+
+    void rotation()
+    {
+        QFETCH(QString, how);
+        QList<QByteArray> expected{sseEvent("before"), sseEvent("new one"), sseEvent("new two")};
+        if (how == "rename-late")
+            expected.insert(1, sseEvent("late"));
+        if (how.startsWith("big"))
+            QVERIFY(QFile::resize(logPath, 10240000 + 4096));
+        auto client = openStream();
+        QVERIFY(client);
+        append("before\n");
+        QVERIFY(client->waitForChunks(1));
+        const QString old = logPath + QStringLiteral(".1");
+        if (how == "truncate") {
+            QVERIFY(QFile::resize(logPath, 0));
+        } else if (how == "remove-wait") {
+            QVERIFY(QFile::remove(logPath));
+            QTest::qWait(200);
+        } else if (how != "big") {
+            QVERIFY(QFile::rename(logPath, old));
+            if (how == "rename-late")
+                append("late\n", old);
+        }
+        append("new one\nnew two\n");
+        QVERIFY(client->waitForChunks(expected.size()));
+        QTest::qWait(150);
+        QCOMPARE(client->chunks(), expected);
+    }
+
+    void closingClientFreesThread_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::newRow("idle stream") << "idle";
+        QTest::newRow("waiting for a rotated log") << "waiting";
+        QTest::newRow("no log file") << "missing";
+        // A folder in the log's place: it exists, and no one, root included, can open it as a file.
+        QTest::newRow("log that cannot be opened") << "unreadable";
+    }
+
+    // Streams hold every handler thread of the pool and use next to no CPU time while idle; once
+    // their clients are gone, whatever the stream was doing, the pool serves as many new
+    // connections as it has threads.
+    void closingClientFreesThread()
+    {
+        QFETCH(QString, state);
+        if (state == "missing" || state == "unreadable")
+            QVERIFY(QFile::remove(logPath));
+        if (state == "unreadable")
+            QVERIFY(QDir().mkdir(logPath));
+        std::vector<std::unique_ptr<StreamClient>> clients;
+        for (int i = 0; i < MAX_THREADS; ++i) {
+            clients.push_back(openStream());
+            QVERIFY(clients.back());
+        }
+        if (state == "waiting")
+            QVERIFY(QFile::remove(logPath));
+        recorder.mostCpuMicroseconds = -1;
+        QTest::qWait(5000);
+        QVERIFY(closeAllAndWaitFreed(clients));
+        {
+            QMutexLocker lock(&recorder.mutex);
+            qInfo("most CPU time of a stream idle for 5 s: %lld us", recorder.mostCpuMicroseconds);
+            QVERIFY(recorder.mostCpuMicroseconds >= 0 && recorder.mostCpuMicroseconds < 100000);
+        }
+        // Every handler serves again (openStream tries again after a 503 that came too early).
+        for (auto& client : clients)
+            QVERIFY(client = openStream());
+        QVERIFY(closeAllAndWaitFreed(clients));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestSysLogStream)
 #include "tst_syslogstream.moc"
