@@ -101,10 +101,7 @@ private slots:
         qInstallMessageHandler(previousHandler);
     }
 
-    void init()
-    {
-        QVERIFY2(target.listen(QHostAddress::LocalHost, SSH_PORT), qPrintable(target.errorString()));
-    }
+    void init() { QVERIFY2(target.listen(QHostAddress::LocalHost, SSH_PORT), qPrintable(target.errorString())); }
 
     void cleanup()
     {

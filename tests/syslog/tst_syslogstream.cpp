@@ -162,11 +162,8 @@ private slots:
         append("an old line\nanother old line\n");
     }
 
-    void cleanup()
-    {
-        // The streams of every case end with their clients; none may hold a handler thread afterwards.
-        QVERIFY(waitUntil([this] { return recorder.running.loadAcquire() == 0; }));
-    }
+    // The streams of every case end with their clients; none may hold a handler thread afterwards.
+    void cleanup() { QVERIFY(waitUntil([this] { return recorder.running.loadAcquire() == 0; })); }
 
     // The headers at once, then every new line and only new ones, one event each, in order and
     // promptly; a line once it is complete; Latin-1 on the wire, '?' for what is outside it.
